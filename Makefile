@@ -1,0 +1,25 @@
+# The two commands of the README. Both install what they need first (Debian 12).
+.PHONY: demo test deps release
+
+CLI := build/release/src/cli/korvex-cli
+DEMO_CARD := build/release/tests/data/fat/card.img
+
+deps:
+	scripts/install-deps.sh
+
+release: deps
+	cmake --preset release
+	cmake --build --preset release
+
+# Every test, then the core tests and the fuzzers again under AddressSanitizer and UBSan.
+test: release
+	ctest --preset release
+	cmake --preset asan-ubsan
+	cmake --build --preset asan-ubsan
+	ctest --preset asan-ubsan
+
+# The main job on the bundled sample card.
+demo: deps
+	cmake --preset release
+	cmake --build --preset release --target korvex-cli korvex_test_data
+	$(CLI) info $(DEMO_CARD)

@@ -1,0 +1,17 @@
+// The subcommands of korvex-cli. Each registers its options on the app and runs when chosen;
+// a run returns the process exit status (0 success, 1 failure).
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+
+namespace korvex::cli {
+
+struct Command {
+  CLI::App* subcommand;
+  std::function<int()> run;
+};
+
+Command AddInfoCommand(CLI::App& app);
+
+}  // namespace korvex::cli

@@ -1,0 +1,47 @@
+#include "platform/drive_table.h"
+
+namespace korvex::platform {
+
+DriveTable& DriveTable::Instance() {
+  static DriveTable table;
+  return table;
+}
+
+void DriveTable::SetBlockDevices(const std::vector<std::string>& paths) {
+  std::lock_guard lock(mutex_);
+  devices_.clear();
+  for (const auto& p : paths)
+    devices_.push_back({p, 512, false});
+}
+
+int DriveTable::AddImage(const std::string& path, std::uint32_t sectorSize) {
+  std::lock_guard lock(mutex_);
+  images_.push_back({path, sectorSize, true});
+  return static_cast<int>(devices_.size() + images_.size() - 1);
+}
+
+void DriveTable::Clear() {
+  std::lock_guard lock(mutex_);
+  devices_.clear();
+  images_.clear();
+}
+
+std::optional<DrivePath> DriveTable::Lookup(int driveIndex) const {
+  std::lock_guard lock(mutex_);
+  if (driveIndex < 0)
+    return std::nullopt;
+  auto i = static_cast<std::size_t>(driveIndex);
+  if (i < devices_.size())
+    return devices_[i];
+  i -= devices_.size();
+  if (i < images_.size())
+    return images_[i];
+  return std::nullopt;
+}
+
+int DriveTable::Count() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(devices_.size() + images_.size());
+}
+
+}  // namespace korvex::platform
