@@ -5,8 +5,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "storage/device.h"
+#include "storage/volume.h"
 
 namespace korvex {
 
@@ -15,6 +17,9 @@ struct VolumeSummary {
   std::uint64_t totalSectors = 0;
   std::string label;
 };
+
+// The volume analysers in the order they are tried: NTFS before FAT.
+const std::vector<VolumeAnalyserFactory>& VolumeAnalysers();
 
 // The first analyser that recognises a volume at `lba`, or nothing.
 std::optional<VolumeSummary> ProbeVolume(IDevice& device, std::uint64_t lba);

@@ -30,4 +30,14 @@ std::string FileSystemName(std::int32_t code) {
   return code >= 0 && code <= 8 ? kNames[static_cast<std::size_t>(code)].name : "";
 }
 
+std::unique_ptr<IVolume> AnalyseVolume(const std::vector<VolumeAnalyserFactory>& analysers, IDevice* device,
+                                       std::uint64_t lba) {
+  for (const auto& make : analysers) {
+    std::unique_ptr<IVolume> volume = make(device, lba);
+    if (volume && volume->GetVolumeType() != kFsUnknown)
+      return volume;
+  }
+  return nullptr;
+}
+
 }  // namespace korvex

@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace korvex {
 
@@ -35,5 +38,16 @@ class IVolume {
   // Copies min(size, 100) bytes of the 100-byte, NUL-terminated label area into `buffer`.
   virtual void GetVolumeLabel(char* buffer, std::size_t size) = 0;
 };
+
+class IDevice;
+
+// Makes the analyser of one file system over (device, start sector). The storage layer tries the
+// analysers it is given in order and takes the first whose type is nonzero; the application layer
+// supplies them, so storage never depends on the file-system code.
+using VolumeAnalyserFactory = std::function<std::unique_ptr<IVolume>(IDevice* device, std::uint64_t lba)>;
+
+// The first analyser of `analysers` that recognises a volume at `lba`, or null.
+std::unique_ptr<IVolume> AnalyseVolume(const std::vector<VolumeAnalyserFactory>& analysers, IDevice* device,
+                                       std::uint64_t lba);
 
 }  // namespace korvex
