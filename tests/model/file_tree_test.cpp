@@ -2,8 +2,12 @@
 // and a chain a million levels deep.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
+
+#include "model/byte_stream.h"
+#include "model/ntfs_file_properties.h"
 
 #include "model/file_views.h"
 #include "tree_builder.h"
@@ -226,6 +230,68 @@ TEST(FolderView, CheckListedFilesChecksTheShownFilesAndTheirFolders) {
   EXPECT_EQ(StateOf(category->ExtensionFolder(".JPG")), kUnchecked);
   EXPECT_EQ(tree.root->statistics.checkedBytes, 4u);
   ExpectConsistent(tree.root);
+}
+
+TEST(FileSystemNode, NodeRecordRoundTripAndStoredValues) {
+  CFileSystemNode volume;
+  volume.statistics = {7, 3, 7000, 3000, {11, 12, 13, 14}};
+  volume.SetVolumeGeometry(0x2000, 0x1, 16);
+  volume.SetFileSystemCode(2);
+  volume.SetLabel("DATA16");
+  CMemoryByteStream stream;
+  volume.SaveRecord(stream, "SanDisk Ultra");
+
+  std::vector<std::uint8_t> expected;
+  auto le = [&](std::uint64_t v, int width) {
+    for (int i = 0; i < width; ++i)
+      expected.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  le(7, 4), le(0, 4), le(7000, 8), le(0, 8), le(11, 4), le(0, 4), le(13, 4), le(0, 4);
+  le(0x100002000, 8), le(16, 4), le(2, 4), le(6, 4), le(13, 4);
+  for (char c : std::string_view("SanDisk UltraDATA16"))
+    expected.push_back(static_cast<std::uint8_t>(c));
+  EXPECT_EQ(stream.Bytes(), expected) << "checked values and the 2nd and 4th kept words are not saved";
+
+  CFileSystemNode loaded;
+  EXPECT_EQ(loaded.Load(stream), 1u);
+  EXPECT_EQ(stream.Remaining(), 0u);
+  EXPECT_EQ(loaded.statistics.totalFiles, 7u);
+  EXPECT_EQ(loaded.statistics.checkedFiles, 0u);
+  EXPECT_EQ(loaded.statistics.kept[2], 13u);
+  EXPECT_EQ(loaded.volumeBase, 0x100002000u);
+  EXPECT_EQ(loaded.sectorsPerCluster, 16u);
+  EXPECT_EQ(loaded.GetFileSystemCode(), 2u);
+  EXPECT_EQ(loaded.label, "DATA16");
+  EXPECT_EQ(loaded.deviceText, "SanDisk Ultra");
+  CFileNode plain;
+  EXPECT_EQ(plain.Save(stream), 0u);
+  EXPECT_EQ(stream.Remaining(), 0u) << "a plain node writes nothing";
+
+  // A device-text length beyond what the stream holds is the stream's error, not an allocation.
+  std::vector<std::uint8_t> cut(expected.begin(), expected.begin() + 60);  // up to the label length
+  cut.insert(cut.end(), {0xFF, 0xFF, 0xFF, 0xFF});
+  CMemoryByteStream bad(cut);
+  EXPECT_THROW(loaded.Load(bad), IRSException);
+
+  std::uint8_t record[CFileSystemNode::kPartitionRecordSize];
+  for (std::size_t i = 0; i < sizeof record; ++i)
+    record[i] = static_cast<std::uint8_t>(i);
+  std::uint8_t back[CFileSystemNode::kPartitionRecordSize] = {};
+  EXPECT_EQ(loaded.GetPartitionRecord(back), 1u);
+  EXPECT_EQ(back[263], 0) << "all zero unless set";
+  EXPECT_EQ(loaded.SetPartitionRecord(record), 1u);
+  loaded.GetPartitionRecord(back);
+  EXPECT_EQ(std::memcmp(back, record, sizeof record), 0);
+
+  TreeStatistics copy;
+  EXPECT_EQ(volume.GetStatistics(copy), 1u);
+  EXPECT_EQ(copy.kept[3], 14u);
+  CFileNode file;
+  EXPECT_EQ(volume.SetFileMark(&file, 3), 0u) << "no properties";
+  file.properties = new CNTFSFileProperties;
+  volume.SetFileMark(&file, 3);
+  EXPECT_EQ(volume.SetFileMark(&file, 4), 3u) << "the properties' answer";
+  delete file.properties;
 }
 
 TEST(FileTree, AMillionLevelsDeepChainIsBuiltCheckedAndReleased) {
