@@ -52,7 +52,7 @@ std::uint32_t CFATFileAttribute::Save(IByteStream& stream) const {
 std::uint32_t CFATFileAttribute::Load(IByteStream& stream) {
   const std::string extension = LoadCounted(stream);
   const std::string name = LoadCounted(stream);
-  RestoreNameAndExtension(name, extension);
+  RestoreNameAndExtension(name, extension, true);
   SetTypeCode(ReadU16(stream));
   SetSize(ReadU64(stream));
   SetAttributes(ReadU16(stream));

@@ -65,7 +65,7 @@ class IFileProperties {
   // NUL-terminated name.
   virtual const char* GetName() const = 0;
   // The last "." of the name and what follows, upper case; "" when the name has no dot. Null for a
-  // FAT or NTFS file loaded from a record whose extension was empty.
+  // FAT file loaded from a record whose extension was empty.
   virtual const char* GetExtension() const = 0;
   virtual std::uint16_t GetTypeCode() const = 0;
   virtual std::uint32_t IsInOtherFiles() const = 0;

@@ -33,7 +33,7 @@ std::uint32_t CNTFSFileProperties::Save(IByteStream& stream) const {
 std::uint32_t CNTFSFileProperties::Load(IByteStream& stream) {
   const std::string name = LoadCounted(stream);
   const std::string extension = LoadCounted(stream);
-  RestoreNameAndExtension(name, extension);
+  RestoreNameAndExtension(name, extension, false);
   SetTypeCode(ReadU16(stream));
   SetSize(ReadU64(stream));
   SetAttributes(ReadU16(stream));

@@ -97,13 +97,14 @@ std::string CFoundFileProperties::LoadCounted(IByteStream& stream) {
   return text;
 }
 
-void CFoundFileProperties::RestoreNameAndExtension(std::string_view name, std::string_view extension) {
+void CFoundFileProperties::RestoreNameAndExtension(std::string_view name, std::string_view extension,
+                                                   bool nullWhenEmpty) {
   ReleaseExtension();
   name_ = CopyText(name);
   nameLength_ = static_cast<std::uint16_t>(name.size());
   // A NUL inside a loaded name ends it for every reader; the length stays as stored.
   if (extension.empty()) {
-    extension_ = nullptr;
+    extension_ = nullWhenEmpty ? nullptr : kEmptyText;
   } else if (name.ends_with(extension) && name.find('\0') == std::string_view::npos) {
     extension_ = name_.get() + (name.size() - extension.size());
   } else {

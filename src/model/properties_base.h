@@ -105,10 +105,10 @@ class CFoundFileProperties : public CViewValueProperties {
   void SaveName(IByteStream& stream) const;
   void SaveExtension(IByteStream& stream) const;
   static std::string LoadCounted(IByteStream& stream);
-  // The name and extension of a loaded record. An empty extension becomes null, as files restored
-  // from recovery states have always had it; any other is the loaded text, shared with the name's
-  // tail when the two are equal (the usual case, which saves a copy per file).
-  void RestoreNameAndExtension(std::string_view name, std::string_view extension);
+  // The name and extension of a loaded record. An empty extension becomes null when `nullWhenEmpty`
+  // (FAT files restored from recovery states have always had it so), else ""; any other is the loaded
+  // text, shared with the name's tail when the two are equal (the usual case, which saves a copy).
+  void RestoreNameAndExtension(std::string_view name, std::string_view extension, bool nullWhenEmpty);
   // The run-list flag (u32) and, when it is 1, the persisted stored run list.
   void SaveRunList(IByteStream& stream) const;
   void LoadRunList(IByteStream& stream);

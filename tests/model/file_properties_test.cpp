@@ -266,6 +266,18 @@ TEST(FatRecord, EmptyExtensionSavesNoBytesAndLoadsAsNull) {
   EXPECT_EQ(loaded.GetTypeCode(), kTypeOther);
   EXPECT_EQ(loaded.CreateDataRunList(), nullptr);
   EXPECT_EQ(Saved(loaded), bytes) << "a null extension saves as an empty one";
+
+  // NTFS writes the name first; its empty extension loads as "".
+  CNTFSFileProperties ntfs;
+  ntfs.AssignName("README");
+  const Bytes ntfsBytes = Saved(ntfs);
+  EXPECT_EQ(Bytes(ntfsBytes.begin(), ntfsBytes.begin() + 10),
+            (Expect{}.le(6, 2).text("README").le(0, 2).bytes));
+  CMemoryByteStream ntfsStream(ntfsBytes);
+  CNTFSFileProperties ntfsLoaded;
+  ntfsLoaded.Load(ntfsStream);
+  ASSERT_NE(ntfsLoaded.GetExtension(), nullptr);
+  EXPECT_STREQ(ntfsLoaded.GetExtension(), "");
 }
 
 TEST(NtfsRecord, LayoutSectorsPerClusterQuirkAndExtraEntries) {
