@@ -192,4 +192,62 @@ std::unique_ptr<CSearchView> BuildSearchView(CFileSystemNode* root, std::string_
   return view;
 }
 
+// ----- user actions -----
+
+void ClickTreeCheckBox(CFileSystemNode* root, ViewMode mode, CFileNode* node, const ViewLinks& views) {
+  if (!root || !node)
+    return;
+  switch (mode) {
+    case kFolderViewMode:
+      root->ToggleInFolderView(node, views);
+      break;
+    case kCategoryViewMode:
+      root->ToggleNode(node, 255);
+      root->RefreshSearchPages(views.searchRoot);
+      root->RefreshFolderStates(root);
+      break;
+    case kSearchViewMode:
+      if (node->IsFileSystemNode())
+        root->ToggleSearchFolder(static_cast<CFileSystemNode*>(node), views);
+      break;
+  }
+}
+
+void ClickListCheckBox(CFileSystemNode* root, ViewMode mode, CFileNode* file, const ViewLinks& views) {
+  if (!root || !file)
+    return;
+  switch (mode) {
+    case kFolderViewMode:
+      root->ToggleInFolderView(file, views);
+      break;
+    case kCategoryViewMode:
+      root->ToggleNode(file, 255);
+      root->RefreshSearchPages(views.searchRoot);
+      root->RefreshFolderStates(root);
+      break;
+    case kSearchViewMode:
+      root->ToggleInSearchView(file, views);
+      break;
+  }
+}
+
+void CheckAllShown(CFileSystemNode* root, ViewMode mode, std::span<CFileNode* const> listed, std::uint8_t s,
+                   const ViewLinks& views, CFileSystemNode* page) {
+  if (!root)
+    return;
+  switch (mode) {
+    case kFolderViewMode:
+      root->CheckListedFiles(listed, s, views);
+      break;
+    case kCategoryViewMode:
+      for (CFileNode* item : listed)
+        root->ToggleNode(item, s);
+      root->RefreshSearchPages(views.searchRoot);
+      break;
+    case kSearchViewMode:
+      root->CheckSearchPageFiles(page, listed, s, views);
+      break;
+  }
+}
+
 }  // namespace korvex

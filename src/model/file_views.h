@@ -86,6 +86,19 @@ class CSearchView {
   std::uint32_t hits_ = 0;
 };
 
+// What each user action on check boxes runs, by view mode (0 folder, 1 category, 2 search view). The
+// front end hands in the links of the views that exist, and redraws afterwards.
+enum ViewMode : std::uint32_t { kFolderViewMode = 0, kCategoryViewMode = 1, kSearchViewMode = 2 };
+
+// A click on the check box of a node in the tree control.
+void ClickTreeCheckBox(CFileSystemNode* root, ViewMode mode, CFileNode* node, const ViewLinks& views);
+// A click on the check box of a file in the list.
+void ClickListCheckBox(CFileSystemNode* root, ViewMode mode, CFileNode* file, const ViewLinks& views);
+// "Check all" or "uncheck all" of the files the list shows; in the search view `page` is the page
+// folder whose files are listed.
+void CheckAllShown(CFileSystemNode* root, ViewMode mode, std::span<CFileNode* const> listed, std::uint8_t s,
+                   const ViewLinks& views, CFileSystemNode* page = nullptr);
+
 // Marks the files whose name contains `text` (bytes, case-sensitive) as search hits numbered in
 // pre-order, and makes the view of their pages; null when nothing matches.
 std::unique_ptr<CSearchView> BuildSearchView(CFileSystemNode* root, std::string_view text);

@@ -333,3 +333,51 @@ TEST(SearchView, ApplyToSearchPageTouchesOnlyItsHits) {
 
 }  // namespace
 }  // namespace korvex
+
+namespace korvex {
+namespace {
+
+TEST(UserActions, EveryViewModeKeepsEverythingInStep) {
+  for (ViewMode mode : {kFolderViewMode, kCategoryViewMode, kSearchViewMode}) {
+    SCOPED_TRACE(mode);
+    Sample s;
+    CFileSystemNode* root = s.tree.root;
+    auto category = BuildCategoryView(root);
+    auto search = BuildSearchView(root, ".");  // every name with a dot: all but README
+    ASSERT_TRUE(search);
+    const ViewLinks links = category->Links(search->Root());
+    CFileNode* photos = s.jpg1->parent;
+
+    ClickListCheckBox(root, mode, s.jpg1, links);
+    EXPECT_EQ(StateOf(s.jpg1), kChecked);
+    EXPECT_EQ(StateOf(photos), kPartlyChecked);
+    EXPECT_EQ(StateOf(category->ExtensionFolder(".JPG")), kPartlyChecked);
+    EXPECT_EQ(StateOf(search->Page(1)), kPartlyChecked);
+    ExpectConsistent(root);
+
+    const std::vector<CFileNode*> shown = {s.jpg1, s.jpg2, s.png};
+    CheckAllShown(root, mode, shown, kChecked, links, search->Page(1));
+    EXPECT_EQ(StateOf(photos), kChecked);
+    EXPECT_EQ(StateOf(category->ExtensionFolder(".JPG")), kChecked);
+    EXPECT_EQ(root->statistics.checkedBytes, 70u);
+    ExpectConsistent(root);
+
+    // The tree click that checks everything the view shows.
+    CFileNode* everything = mode == kFolderViewMode     ? static_cast<CFileNode*>(root)
+                            : mode == kCategoryViewMode ? category->Root()
+                                                        : search->Root();
+    ClickTreeCheckBox(root, mode, everything, links);
+    const std::uint64_t readme = mode == kSearchViewMode ? 640 : 0;  // no hit, stays unchecked
+    EXPECT_EQ(root->statistics.checkedBytes, s.tree.root->statistics.totalBytes - readme);
+    EXPECT_EQ(StateOf(category->Root()), mode == kSearchViewMode ? kPartlyChecked : kChecked);
+    EXPECT_EQ(StateOf(search->Root()), kChecked);
+    ExpectConsistent(root);
+    ClickTreeCheckBox(root, mode, everything, links);
+    EXPECT_EQ(root->statistics.checkedFiles, 0u);
+    EXPECT_EQ(StateOf(photos), kUnchecked);
+    ExpectConsistent(root);
+  }
+}
+
+}  // namespace
+}  // namespace korvex
