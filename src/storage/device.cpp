@@ -112,7 +112,7 @@ std::uint64_t ReadSalvaging(IDevice& device, std::uint8_t* buffer, std::uint64_t
 int CStorageDeviceWithCache::InitCache() {
   blockSectors_ = kBlockSectors;
   cacheSectorSize_ = CDataBase::Instance().bytesPerSector.load();
-  cache_.assign(std::size_t{blockSectors_} * cacheSectorSize_, 0);
+  cache_.Assign(std::size_t{blockSectors_} * cacheSectorSize_);
   cachedBlock_ = kNothingCached;
   return 1;
 }
@@ -129,7 +129,7 @@ int CStorageDeviceWithCache::LoadBlock(std::uint64_t index) {
   lastUnreadable_ = ReadSalvaging(*inner_, cache_.data(), first, n, cacheSectorSize_);
   // The sectors of a short last block that lie past the device's end read as zeros, not as the
   // previous block's bytes.
-  std::fill(cache_.begin() + static_cast<std::ptrdiff_t>(n * cacheSectorSize_), cache_.end(), 0);
+  std::memset(cache_.data() + n * cacheSectorSize_, 0, cache_.size() - n * cacheSectorSize_);
   cachedBlock_ = index;
   return 1;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/aligned_buffer.h"
 #include "platform/block_device.h"
 
 namespace korvex {
@@ -114,7 +115,7 @@ class CStorageDeviceWithCache : public IDevice {
 
  private:
   IDevice* inner_ = nullptr;
-  std::vector<std::uint8_t> cache_;
+  AlignedBuffer cache_;
   std::uint32_t blockSectors_ = kBlockSectors;
   std::uint32_t cacheSectorSize_ = 0;
   std::uint64_t cachedBlock_ = kNothingCached;

@@ -1,6 +1,7 @@
 // The figures a scan shows: bar scale, throttle, remaining-time texts, sectors and percentage.
 #include <gtest/gtest.h>
 
+#include "scan/callback_progress.h"
 #include "scan/partition_info.h"
 #include "scan/progress_meter.h"
 
@@ -85,6 +86,31 @@ TEST(Ranking, LogarithmicScoresAndStableOrder) {
   CandidateList none;
   RankCandidates(none);
   EXPECT_TRUE(none.empty());
+}
+
+}  // namespace
+}  // namespace korvex
+
+namespace korvex {
+namespace {
+
+TEST(Callback, BarFollowsStepsAndCompletes) {
+  CCallback callback;
+  callback.BeginProgress("ignored", 10);
+  EXPECT_EQ(callback.BarMaximum(), 10);
+  callback.StepProgress(3);
+  callback.StepProgress(4);
+  EXPECT_EQ(callback.BarPosition(), 7);
+  EXPECT_EQ(callback.StepCount(), 7);
+  callback.SetProgress(2);
+  EXPECT_EQ(callback.BarPosition(), 2);
+  EXPECT_EQ(callback.StepCount(), 8) << "SetProgress counts as one step";
+  callback.StepProgress(50);
+  EXPECT_EQ(callback.BarPosition(), 10) << "a bar does not pass its end";
+  callback.CompleteProgress();
+  EXPECT_EQ(callback.BarPosition(), 10);
+  EXPECT_EQ(callback.Maximum(), 0);
+  EXPECT_EQ(callback.StepCount(), 0);
 }
 
 }  // namespace
