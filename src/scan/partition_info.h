@@ -9,9 +9,14 @@
 
 namespace korvex {
 
+class IByteStream;
+
 class CSearchedPartitionInfo {
  public:
   virtual ~CSearchedPartitionInfo() = default;
+  // The saved form: the fields below in order except the name; total sectors as its low 32 bits.
+  virtual void Save(IByteStream& stream) const;
+  virtual void Load(IByteStream& stream);
   // 3 for the base kind, 1 for FAT, 0 for NTFS (stored in recovery states).
   virtual std::int32_t GetKind() const { return 3; }
 

@@ -1,6 +1,7 @@
 // The figures a scan shows: bar scale, throttle, remaining-time texts, sectors and percentage.
 #include <gtest/gtest.h>
 
+#include "model/byte_stream.h"
 #include "scan/callback_progress.h"
 #include "scan/partition_info.h"
 #include "scan/progress_meter.h"
@@ -86,6 +87,39 @@ TEST(Ranking, LogarithmicScoresAndStableOrder) {
   CandidateList none;
   RankCandidates(none);
   EXPECT_TRUE(none.empty());
+}
+
+TEST(PartitionInfo, SavedFormRoundTrips) {
+  CSearchedPartitionInfo info;
+  info.type = 3;
+  info.sectorsPerCluster = 8;
+  info.name = "Partition1";
+  info.clusterBase = 0x1'0000'2000;
+  info.partitionStart = 2048;
+  info.fileCount = 12;
+  info.matchCount = -1;
+  info.reserved3 = 7;
+  info.totalSectors = 0x1'2345'6789;  // saved as its low 32 bits
+  info.bootScore = 95;
+  info.score = 0.6666;
+  CMemoryByteStream stream;
+  info.Save(stream);
+  EXPECT_EQ(stream.Bytes().size(), 4u + 1 + 6 * 8 + 4 + 4 + 8 + 8);
+  CSearchedPartitionInfo back;
+  back.Load(stream);
+  EXPECT_EQ(back.type, 3u);
+  EXPECT_EQ(back.sectorsPerCluster, 8);
+  EXPECT_EQ(back.name, "") << "names are not saved";
+  EXPECT_EQ(back.clusterBase, info.clusterBase);
+  EXPECT_EQ(back.partitionStart, 2048u);
+  EXPECT_EQ(back.fileCount, 12);
+  EXPECT_EQ(back.matchCount, -1);
+  EXPECT_EQ(back.reserved3, 7u);
+  EXPECT_EQ(back.totalSectors, 0x2345'6789u);
+  EXPECT_EQ(back.bootScore, 95);
+  EXPECT_DOUBLE_EQ(back.score, 0.6666);
+  EXPECT_EQ(stream.Remaining(), 0u);
+  EXPECT_THROW(back.Load(stream), IRSException) << "a short stream";
 }
 
 }  // namespace
