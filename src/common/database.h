@@ -23,6 +23,13 @@ class CDataBase {
   std::atomic<std::uint64_t> totalBlocks{0};
   std::atomic<std::uint64_t> unreadableSectors{0};  // sectors of the scan that could not be read
 
+  // Found-file counters, zeroed for a fresh scan and increased by the controllers for every find.
+  std::atomic<std::uint64_t> foundPictures{0};
+  std::atomic<std::uint64_t> foundVideos{0};
+  std::atomic<std::uint64_t> foundDocuments{0};
+  std::atomic<std::uint64_t> foundArchives{0};
+  std::atomic<std::uint64_t> foundTotal{0};
+
  private:
   CDataBase() = default;
 };
