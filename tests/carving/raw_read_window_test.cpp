@@ -51,6 +51,27 @@ TEST_P(Window, ReadsWindowsAndZerosPastTheDeviceEnd) {
   EXPECT_EQ(atEnd.At(w), nullptr) << "a window that starts exactly at the device's end";
 }
 
+// A device that refuses any read running past its end instead of shortening it.
+class StrictDevice : public CMemoryDevice {
+ public:
+  using CMemoryDevice::CMemoryDevice;
+  int Read(void* buffer, std::uint64_t first, std::uint64_t count, std::uint32_t b) override {
+    return first + count > GetSectorCount() ? 0 : CMemoryDevice::Read(buffer, first, count, b);
+  }
+};
+
+TEST_P(Window, ReadsWhatIsLeftWhenTheDeviceRefusesAWholeWindow) {
+  const std::uint32_t b = GetParam();
+  StrictDevice device(std::vector<std::uint8_t>(2500 * b, 0x5A), b);
+  RawReadWindow window;
+  window.Open(&device, 100);
+  const std::uint8_t* p = window.At(2 * 1024ull * b + 351 * b);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(*p, 0x5A);
+  EXPECT_EQ(window.Remaining(), 352u);
+  EXPECT_EQ(p[b], 0) << "past the device's end";
+}
+
 INSTANTIATE_TEST_SUITE_P(SectorSizes, Window, ::testing::Values(512u, 4096u));
 
 // The end-marker search as offset-by-offset comparisons through At, to check the window search by.
