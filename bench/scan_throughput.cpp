@@ -1,10 +1,16 @@
-// Whole-process benchmark of the search machine's own overhead: scans an image with controllers
-// that do nothing and prints the throughput. scripts/bench_scan.sh compares it with `cat`.
+// Whole-process benchmark of a scan: with controllers that do nothing (the machine's own overhead), or
+// with the RAW controller and every analyser there is (--raw). scripts/bench_scan.sh compares it with
+// `cat` of the same image.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include <cstring>
+#include <memory>
+#include <vector>
+
 #include "app/volume_probe.h"
+#include "carving/raw_search_controller.h"
 #include "common/database.h"
 #include "scan/progress_sink.h"
 #include "scan/search_machine.h"
@@ -37,19 +43,25 @@ class IdleController : public korvex::IFileSystemSearchController {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s IMAGE\n", argv[0]);
+  const bool rawScan = argc == 3 && std::strcmp(argv[1], "--raw") == 0;
+  if (argc != 2 && !rawScan) {
+    std::fprintf(stderr, "usage: %s [--raw] IMAGE\n", argv[0]);
     return 2;
   }
-  auto device = korvex::OpenDrivePath(argv[1], 512);
+  const char* path = argv[argc - 1];
+  auto device = korvex::OpenDrivePath(path, 512);
   if (!device) {
-    std::fprintf(stderr, "cannot open %s\n", argv[1]);
+    std::fprintf(stderr, "cannot open %s\n", path);
     return 1;
   }
-  IdleController fat, ntfs, raw;
+  IdleController fat, ntfs, idleRaw;
+  korvex::CRAWSearchController raw;
+  korvex::RawFileList finds;
+  raw.SetRawFileList(&finds);
   korvex::CSearchMachine machine;
-  for (auto* c : {&fat, &ntfs, &raw})
-    machine.AddController(c);
+  machine.AddController(&fat);
+  machine.AddController(&ntfs);
+  machine.AddController(rawScan ? static_cast<korvex::IFileSystemSearchController*>(&raw) : &idleRaw);
   machine.SetDevice(device.get());
   korvex::CSearchProgress sink;
 
@@ -57,7 +69,7 @@ int main(int argc, char** argv) {
   machine.Start(&sink, 0, 0, 0, 0);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double mib = static_cast<double>(device->GetSectorCount()) * device->GetBytesPerSector() / (1 << 20);
-  std::printf("%.3f s  %.0f MiB/s  (%.0f MiB, checksum %llu)\n", seconds, mib / seconds, mib,
-              static_cast<unsigned long long>(fat.checksum));
+  std::printf("%.3f s  %.0f MiB/s  (%.0f MiB, %zu finds, checksum %llu)\n", seconds, mib / seconds, mib,
+              finds.Size(), static_cast<unsigned long long>(fat.checksum));
   return 0;
 }
