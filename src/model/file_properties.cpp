@@ -4,6 +4,7 @@
 #include "model/byte_stream.h"
 #include "model/fat_file_attribute.h"
 #include "model/ntfs_file_properties.h"
+#include "model/raw_file_properties.h"
 
 namespace korvex {
 
@@ -20,6 +21,9 @@ std::unique_ptr<IFileProperties> LoadPropertiesRecord(IByteStream& stream) {
       break;
     case kFatProperties:
       properties = std::make_unique<CFATFileAttribute>();
+      break;
+    case kRawProperties:
+      properties = std::make_unique<CRAWFileProperties>();
       break;
     default:
       return nullptr;

@@ -119,7 +119,7 @@ class IFileProperties {
 // A properties record of a recovery state: the kind (u32), then the implementation's Save.
 void SavePropertiesRecord(IByteStream& stream, const IFileProperties& properties);
 // Reads the kind and makes the matching implementation, which reads its record. Any other kind reads
-// nothing more and gives null. Carved files' properties (kind 3) are not known here yet and give null.
+// nothing more and gives null.
 std::unique_ptr<IFileProperties> LoadPropertiesRecord(IByteStream& stream);
 
 }  // namespace korvex

@@ -15,6 +15,7 @@
 #include "model/extension_classification.h"
 #include "model/fat_file_attribute.h"
 #include "model/ntfs_file_properties.h"
+#include "model/raw_file_properties.h"
 #include "model/root_node_info.h"
 #include "model/stored_run_list.h"
 
@@ -327,10 +328,12 @@ TEST(PropertiesRecord, KindSelectsTheImplementation) {
   fat.SetName("x.jpg");
   CNTFSFileProperties ntfs;
   ntfs.AssignName("y.doc");
+  auto raw = CRAWFileProperties::MakeFile("File001.JPG", 2048, 1000, "JPG");
   CMemoryByteStream stream;
   SavePropertiesRecord(stream, fat);
   SavePropertiesRecord(stream, ntfs);
-  for (std::uint32_t kind : {2u, 3u, 4u, 99u})
+  SavePropertiesRecord(stream, *raw);
+  for (std::uint32_t kind : {2u, 4u, 99u})
     WriteU32(stream, kind);
   WriteU32(stream, kFatProperties);
 
@@ -342,8 +345,12 @@ TEST(PropertiesRecord, KindSelectsTheImplementation) {
   ASSERT_TRUE(second);
   EXPECT_EQ(second->GetKind(), kNtfsProperties);
   EXPECT_STREQ(second->GetName(), "y.DOC");
-  for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(LoadPropertiesRecord(stream), nullptr) << "kinds other than 0 and 1 give no properties";
+  auto third = LoadPropertiesRecord(stream);
+  ASSERT_TRUE(third);
+  EXPECT_EQ(third->GetKind(), kRawProperties);
+  EXPECT_STREQ(third->GetName(), "File001.JPG");
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(LoadPropertiesRecord(stream), nullptr) << "kinds other than 0, 1 and 3 give no properties";
   EXPECT_THROW(LoadPropertiesRecord(stream), IRSException) << "a record cut short is the stream's error";
 }
 
