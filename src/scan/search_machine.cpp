@@ -5,6 +5,9 @@
 #include <thread>
 
 #include "common/database.h"
+#include "model/fat_file_attribute.h"
+#include "model/file_node.h"
+#include "storage/volume.h"
 
 namespace korvex {
 
@@ -34,6 +37,58 @@ int CSearchMachine::Start(iSearch* sink, std::int32_t rangeMode, std::int32_t /*
   RankCandidates(candidates_);
   sink_->SetCandidates(candidates_);
   return 1;
+}
+
+CFileSystemNode* CSearchMachine::BuildResultTree(CSearchedPartitionInfo* info, iSearch* sink,
+                                                 std::uint64_t progressShare) {
+  sink_ = sink;
+  progressShare_ = progressShare;
+  auto root = std::make_unique<CFileSystemNode>();
+  auto folder = CFATFileAttribute::MakeSyntheticFolder("", file_state::kFatSynthetic);
+  folder->SetClusters(1, 1);
+  root->properties = folder.release();
+  resultRoot_ = root.get();
+
+  if (info && info->type == kFsRaw) {
+    rawRoot_ = rawTreeBuilder_ && rawFileList_ ? rawTreeBuilder_(*rawFileList_, sink) : nullptr;
+    if (rawRoot_ && rawRoot_->firstChild) {
+      AddChild(root.get(), rawRoot_);
+    } else if (rawRoot_) {
+      ReleaseTree(rawRoot_);
+      rawRoot_ = nullptr;
+    }
+    return root.release();
+  }
+
+  auto accepts = [&](IFileSystemSearchController* c) {
+    return info && c->Accepts(static_cast<std::int32_t>(info->type));
+  };
+  auto it = std::find_if(controllers_.begin(), controllers_.end(), accepts);
+  if (it == controllers_.end()) {
+    ReleaseTree(root.release());
+    resultRoot_ = nullptr;
+    return nullptr;
+  }
+  (*it)->SetProgressShare(progressShare);
+  auto [first, second] = (*it)->BuildTree(info, device_, sink);
+  const bool firstUsed = first && first->firstChild;
+  const bool secondUsed = second && second->firstChild;
+  // Roots that bring nothing are released here, so nothing the controller returned is lost.
+  for (CFileSystemNode* r : {first, second}) {
+    if (r && !r->firstChild)
+      ReleaseTree(r);
+  }
+  if (!firstUsed && !secondUsed) {
+    ReleaseTree(root.release());
+    resultRoot_ = nullptr;
+    return nullptr;
+  }
+  // Each becomes the root's first child, so the second ends up in front of the first.
+  if (firstUsed)
+    AddChild(root.get(), first);
+  if (secondUsed)
+    AddChild(root.get(), second);
+  return root.release();
 }
 
 void CSearchMachine::ScanThread() {

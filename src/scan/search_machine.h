@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -39,6 +40,18 @@ class CSearchMachine : public IContainerofFileSystemSearchController {
   int Start(iSearch* sink, std::int32_t rangeMode, std::int32_t reserved, std::uint64_t rangeStart,
             std::uint64_t rangeLength);
 
+  // Builds the carved-file tree from the RAW list (the carving layer supplies it, as the machine sits
+  // below it).
+  using RawTreeBuilderFunction = std::function<CFileSystemNode*(const RawFileList&, iSearch*)>;
+  void SetRawTreeBuilder(RawTreeBuilderFunction builder) { rawTreeBuilder_ = std::move(builder); }
+
+  // The tree of found files of a candidate or partition under a new synthetic root: the carved files
+  // for type 8, else the two folders that the first controller accepting the type builds. Null when no
+  // controller accepts the type or nothing was found. The caller owns the root.
+  CFileSystemNode* BuildResultTree(CSearchedPartitionInfo* info, iSearch* sink, std::uint64_t progressShare);
+  CFileSystemNode* GetResultRoot() const { return resultRoot_; }
+  CFileSystemNode* GetRawRoot() const { return rawRoot_; }
+
   const CandidateList& Candidates() const { return candidates_; }
   CandidateList& Candidates() { return candidates_; }
   const ScanCounters& Counters() const { return counters_; }
@@ -59,6 +72,10 @@ class CSearchMachine : public IContainerofFileSystemSearchController {
   std::int32_t rangeMode_ = 0;
   std::uint64_t rangeStart_ = 0;
   std::uint64_t rangeLength_ = 0;
+  RawTreeBuilderFunction rawTreeBuilder_;
+  CFileSystemNode* resultRoot_ = nullptr;
+  CFileSystemNode* rawRoot_ = nullptr;
+  std::uint64_t progressShare_ = 0;
 };
 
 }  // namespace korvex

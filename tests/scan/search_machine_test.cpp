@@ -6,7 +6,10 @@
 #include <set>
 #include <stdexcept>
 
+#include "carving/raw_file_info.h"
 #include "common/database.h"
+#include "model/fat_file_attribute.h"
+#include "model/file_node.h"
 #include "scan/progress_sink.h"
 #include "scan/search_machine.h"
 
@@ -328,6 +331,100 @@ TEST_F(SearchMachine, WaitsThroughTheGivenPump) {
   EXPECT_EQ(pump.waits, 1);
   EXPECT_EQ(c.seen.size(), 3u);
   EXPECT_EQ(CSearchMachine().Start(&sink, 0, 0, 0, 0), 0) << "no device";
+}
+
+}  // namespace
+}  // namespace korvex
+
+namespace korvex {
+namespace {
+
+// A controller that accepts FAT32 and builds two folders, each with `files` children.
+class TreeController : public RecordingController {
+ public:
+  int files = 1;
+  int builds = 0;
+  std::uint64_t share = 0;
+  int Accepts(std::int32_t type) override { return type == 3; }
+  void SetProgressShare(std::uint64_t units) override { share = units; }
+  TreeRoots BuildTree(CSearchedPartitionInfo*, IDevice*, iSearch*) override {
+    ++builds;
+    return {Folder("Normal Files"), Folder("Unnormal Files")};
+  }
+  CFileSystemNode* Folder(const char* name) {
+    auto* folder = new CFileSystemNode;
+    folder->properties = CFATFileAttribute::MakeSyntheticFolder(name, file_state::kFatSynthetic).release();
+    for (int i = 0; i < files; ++i) {
+      auto* file = new CFileNode;
+      file->properties = CFATFileAttribute::MakeSyntheticFolder("f", 0).release();
+      AddChild(folder, file);
+    }
+    return folder;
+  }
+};
+
+std::vector<std::string> Names(const CFileNode* node) {
+  std::vector<std::string> out;
+  for (CFileNode* c = node->firstChild; c; c = c->nextSibling)
+    out.emplace_back(c->properties->GetName());
+  return out;
+}
+
+TEST(BuildResultTree, FileSystemTreesUnderASyntheticRoot) {
+  RecordingController raw;
+  TreeController fat;
+  CSearchMachine machine;
+  machine.AddController(&raw);
+  machine.AddController(&fat);
+  CSearchedPartitionInfo info;
+  info.type = 3;
+
+  CFileSystemNode* root = machine.BuildResultTree(&info, nullptr, 77);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(fat.share, 77u);
+  EXPECT_EQ(Names(root), (std::vector<std::string>{"Unnormal Files", "Normal Files"}));
+  EXPECT_EQ(root->properties->GetState(), file_state::kFatSynthetic);
+  EXPECT_TRUE(root->properties->GetAttributes() & file_attr::kDirectory);
+  EXPECT_EQ(static_cast<CFATFileAttribute*>(root->properties)->GetParentCluster(), 1u);
+  ReleaseTree(root);
+
+  fat.files = 0;
+  EXPECT_EQ(machine.BuildResultTree(&info, nullptr, 0), nullptr) << "nothing found";
+  info.type = 4;
+  EXPECT_EQ(machine.BuildResultTree(&info, nullptr, 0), nullptr) << "no controller accepts NTFS";
+  EXPECT_EQ(fat.builds, 2) << "the NTFS target asked no controller to build";
+}
+
+TEST(BuildResultTree, CarvedFilesForRawTargets) {
+  CSearchMachine machine;
+  RawFileList list;
+  machine.SetRawFileList(&list);
+  int built = 0;
+  machine.SetRawTreeBuilder([&](const RawFileList& finds, iSearch*) {
+    ++built;
+    auto* rawRoot = new CFileSystemNode;
+    rawRoot->properties = CFATFileAttribute::MakeSyntheticFolder("All RAW Files", 16).release();
+    for (std::size_t i = 0; i < finds.Size(); ++i) {
+      auto* file = new CFileNode;
+      file->properties = CFATFileAttribute::MakeSyntheticFolder("x", 0).release();
+      AddChild(rawRoot, file);
+    }
+    return rawRoot;
+  });
+  CSearchedPartitionInfo info;
+  info.type = 8;
+
+  CFileSystemNode* empty = machine.BuildResultTree(&info, nullptr, 0);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty->firstChild, nullptr) << "an empty carved-file list gives a root without children";
+  ReleaseTree(empty);
+
+  list.Add(CRawFileInfo{});
+  CFileSystemNode* root = machine.BuildResultTree(&info, nullptr, 0);
+  EXPECT_EQ(Names(root), std::vector<std::string>{"All RAW Files"});
+  EXPECT_EQ(machine.GetRawRoot(), root->firstChild);
+  EXPECT_EQ(built, 2);
+  ReleaseTree(root);
 }
 
 }  // namespace
