@@ -202,6 +202,13 @@ TEST(NtfsFiles, ExtentsInExtensionRecordsAreFoundThroughTheList) {
       }
     }
     EXPECT_GT(inExtensions, 0u);
+
+    // An extension entry that does not lead to a FILE record (here the boot sector) is passed over.
+    std::vector<ExtraEntry> withBogus = extensions;
+    withBogus.insert(withBogus.begin(), ExtraEntry{0, 999});
+    const FileData again = DataOf(ntfs, record, lba, withBogus);
+    EXPECT_EQ(again.instances, data.instances);
+    EXPECT_EQ(again.runs->Runs(), data.runs->Runs());
   }
 }
 
