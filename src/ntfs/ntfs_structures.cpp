@@ -50,7 +50,7 @@ struct UpCaseRange {
 };
 
 // Code-unit ranges that map to another unit, with the difference to add; every other unit maps to
-// itself. This is the table Windows writes to $UpCase (636 units change).
+// itself (636 units change). Newer formatters, mkntfs among them, write a larger table.
 constexpr UpCaseRange kUpCaseRanges[] = {
     {0x0061, 0x007A, -32, false},  {0x00E0, 0x00F6, -32, false},  {0x00F8, 0x00FE, -32, false},
     {0x00FF, 0x00FF, 121, false},  {0x0101, 0x012F, -1, true},    {0x0133, 0x0137, -1, true},
