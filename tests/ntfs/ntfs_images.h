@@ -2,6 +2,7 @@
 // of files it wrote beside each image (IMAGE.files), with helpers to reach MFT records by number.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <optional>
