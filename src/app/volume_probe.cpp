@@ -2,15 +2,31 @@
 
 #include "common/database.h"
 #include "fat/fat_volume.h"
+#include "ntfs/ntfs_volume.h"
 #include "platform/drive_table.h"
 
 namespace korvex {
 
+const std::vector<VolumeAnalyserFactory>& VolumeAnalysers() {
+  static const std::vector<VolumeAnalyserFactory> analysers = {
+      [](IDevice* device, std::uint64_t lba) -> std::unique_ptr<IVolume> {
+        return std::make_unique<CNtfsVolumeAnalyze>(device, lba);
+      },
+      [](IDevice* device, std::uint64_t lba) -> std::unique_ptr<IVolume> {
+        return std::make_unique<CFatVolumeAnalyze>(device, lba);
+      },
+  };
+  return analysers;
+}
+
 std::optional<VolumeSummary> ProbeVolume(IDevice& device, std::uint64_t lba) {
-  CFatVolumeAnalyze fat(&device, lba);
-  if (fat.GetVolumeType() == kFsUnknown)
+  const std::unique_ptr<IVolume> volume = AnalyseVolume(VolumeAnalysers(), &device, lba);
+  if (!volume)
     return std::nullopt;
-  return VolumeSummary{fat.GetVolumeType(), fat.GetTotalSectors(), fat.Label()};
+  char label[IVolume::kLabelSize] = {};
+  volume->GetVolumeLabel(label, sizeof label);
+  label[sizeof label - 1] = 0;
+  return VolumeSummary{volume->GetVolumeType(), volume->GetTotalSectors(), label};
 }
 
 std::unique_ptr<CDevice> OpenDrivePath(const std::string& path, std::uint32_t imageSectorSize) {

@@ -31,6 +31,10 @@ std::unique_ptr<IDataRunList> CreateDataRunList(const StoredRunList& stored) {
   return list;
 }
 
+std::unique_ptr<IDataRunList> CreateDataRunList(const StoredRunList* stored) {
+  return stored ? CreateDataRunList(*stored) : nullptr;
+}
+
 void SaveStoredRunList(IByteStream& stream, const StoredRunList& stored) {
   WriteU32(stream, static_cast<std::uint32_t>(stored.bytes.size()));
   stream.WriteBytes(stored.bytes.data(), stored.bytes.size());

@@ -28,6 +28,8 @@ std::optional<StoredRunList> ToStored(const IDataRunList& list);
 // run (FAT and carved files come back this way too); otherwise a resident list of the first decoded run
 // only, with the stored offset, or null when nothing decodes.
 std::unique_ptr<IDataRunList> CreateDataRunList(const StoredRunList& stored);
+// The same for properties that may hold no stored run list: null then.
+std::unique_ptr<IDataRunList> CreateDataRunList(const StoredRunList* stored);
 
 // Persisted form: the byte count (u32, the final 0 included), the bytes, then the low 16 bits of the
 // resident offset (u16). Loading gives the offset's high 16 bits back as 0; a byte count larger than the

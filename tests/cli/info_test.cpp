@@ -7,6 +7,7 @@
 
 #include "fat/fat_images.h"
 #include "fixtures.h"
+#include "ntfs/ntfs_images.h"
 
 namespace korvex {
 namespace {
@@ -43,6 +44,24 @@ TEST(CliInfo, ReportsWhatMkfsWasGiven) {
     EXPECT_EQ(json["volume"]["totalSectors"], image.totalSectors);
     EXPECT_EQ(json["volume"]["label"], image.label);
   }
+}
+
+TEST(CliInfo, ReportsWhatMkntfsWasGiven) {
+  for (const auto& image : test::kNtfsImages) {
+    SCOPED_TRACE(image.file);
+    const std::string sectorSize = image.sectorSize == 4096 ? "--sector-size 4096 " : "";
+    const CliRun run = RunCli("info --json " + sectorSize + test::FixturePath(image.file));
+    ASSERT_EQ(run.status, 0);
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json["sectorSize"], image.sectorSize);
+    EXPECT_EQ(json["volume"]["type"], "NTFS");
+    EXPECT_EQ(json["volume"]["totalSectors"], image.totalSectors);
+    EXPECT_EQ(json["volume"]["label"], image.label);
+  }
+  // Read with 512-byte sectors, the 4096-byte volume's boot sector does not match the device.
+  const CliRun wrong = RunCli("info --json " + test::FixturePath(test::kNtfsImages[2].file));
+  ASSERT_EQ(wrong.status, 0);
+  EXPECT_TRUE(nlohmann::json::parse(wrong.out)["volume"].is_null());
 }
 
 TEST(CliInfo, ForeignFileHasNoVolume) {

@@ -229,7 +229,10 @@ TEST(StoredRunList, ConversionsKeepRunsAndChooseTheKind) {
   EXPECT_EQ(back->GetKind(), kNonResidentNtfsRunList) << "a FAT file comes back as kind 2";
   EXPECT_EQ(RunsOf(*back), RunsOf(fat));
 
-  EXPECT_FALSE(ToStored(CRAWDataRunList{})) << "an empty list has no stored form";
+  const std::optional<StoredRunList> emptyStored = ToStored(CRAWDataRunList{});
+  EXPECT_FALSE(emptyStored) << "an empty list has no stored form";
+  EXPECT_EQ(CreateDataRunList(emptyStored ? &*emptyStored : nullptr), nullptr)
+      << "and then no list comes back";
 
   CResidentNTFSDataRunList resident;
   resident.Push({0x2000, 1});
