@@ -504,6 +504,34 @@ TEST(BuiltPictures, EmfAndCursorTakeTheirSizeFromTheHeader) {
   EXPECT_EQ(medium.Recovered(*medium.Find(emfAt)), emf);
 }
 
+TEST(BuiltPictures, TiffWhoseDirectoryClosesTheFile) {
+  // Writers may put the directory after the image data; when all its values fit in the entries, the
+  // directory itself is the file's last part. Built from the TIFF 6.0 layout: header, one strip of
+  // 16 × 8 grey pixels, the directory.
+  Bytes tif = {'I', 'I', 42, 0, 0, 0, 0, 0};
+  const Bytes strip = Noise(128, 5);
+  tif.insert(tif.end(), strip.begin(), strip.end());
+  PutLe32(tif, 4, static_cast<std::uint32_t>(tif.size()));
+  const std::uint16_t entries[][3] = {{256, 3, 16}, {257, 3, 8}, {258, 3, 8}, {262, 3, 1},
+                                      {273, 4, 8},  {277, 3, 1}, {278, 3, 8}, {279, 4, 128}};
+  tif.resize(tif.size() + 2);
+  PutLe16(tif, tif.size() - 2, static_cast<std::uint16_t>(std::size(entries)));
+  for (const auto& e : entries) {
+    tif.resize(tif.size() + 12, 0);
+    const std::size_t at = tif.size() - 12;
+    PutLe16(tif, at, e[0]);
+    PutLe16(tif, at + 2, e[1]);
+    PutLe32(tif, at + 4, 1);
+    PutLe32(tif, at + 8, e[2]);
+  }
+  tif.resize(tif.size() + 4, 0);  // no next directory
+  Medium medium(512);
+  const std::uint64_t start = medium.Put(tif);
+  medium.Scan();
+  ASSERT_NE(medium.Find(start), nullptr);
+  EXPECT_EQ(medium.Recovered(*medium.Find(start)), tif);
+}
+
 TEST(BuiltPictures, WmfNeverMatches) {
   // A placeable WMF header (D7 CD C6 9A) and a standard one (01 00 09 00).
   FileWMFAnalyser wmf;
