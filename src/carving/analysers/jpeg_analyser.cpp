@@ -95,14 +95,16 @@ int FileJPGAnalyser::DetermineSize(CRawFileInfo& info, IDevice& device) {
   // Marker walk from offset 2 to the end of the start-of-scan segment. Every step moves at least two
   // bytes forward and no marker may lie past kMaxMarkerOffset, so the walk ends.
   std::uint64_t b = 2;
-  if (head[2] != 0xFF)
-    return 0;
   bool frame = false;
   bool photo = false;
   std::uint64_t scanData = 0;
   for (;;) {
     std::array<std::uint8_t, 10> m;
     if (!r.Read(b, m.data(), m.size()))
+      return 0;
+    // A marker begins with FF; anything else means the walk has left the file's structure, and
+    // following it would only walk corrupted data (or zeros) up to the marker limit.
+    if (m[0] != 0xFF)
       return 0;
     const std::uint8_t code = m[1];
     const std::uint16_t length = Be16(m, 2);
