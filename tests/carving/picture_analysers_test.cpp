@@ -133,7 +133,8 @@ const SampleCase kSamples[] = {
     {"v5.bmp", pt::kBmp},
     {"little.tif", pt::kTif},
     {"big.tif", pt::kTif},
-    {"tiled.tif", pt::kTif},  // 16 × 16 tiles in a chain of pyramid directories
+    {"tiled.tif", pt::kTif},            // 16 × 16 tiles in a chain of pyramid directories
+    {"tiled_rewritten.tif", pt::kTif},  // the same, rewritten with its tiles after the directories
     {"sony.arw", pt::kArw},
     {"canon.cr2", pt::kCr2},
     {"nikon.nef", pt::kNef},
