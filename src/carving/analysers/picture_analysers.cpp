@@ -264,8 +264,9 @@ int FilePSDAnalyser::CheckSignature(const std::uint8_t* sector, CRawFileInfo& in
 }
 
 int FilePSDAnalyser::DetermineSize(CRawFileInfo& info, IDevice& device) {
-  // A raw image larger than this is no PSD (the format's fields cannot describe it).
-  constexpr std::uint64_t kMaxRawSize = 0xFFFFFFFF;
+  // Larger documents are saved as PSB (version 2), so a PSD size beyond 4 GiB comes from damaged
+  // fields and would only make a recovery read gigabytes of other data.
+  constexpr std::uint64_t kMaxPsdSize = 0xFFFFFFFF;
   WindowReader r(device, info.startSector);
   std::array<std::uint8_t, 30> head;
   if (!r.Read(0, head.data(), head.size()))
@@ -289,7 +290,7 @@ int FilePSDAnalyser::DetermineSize(CRawFileInfo& info, IDevice& device) {
   if (compression == 0) {
     std::uint64_t bits = depth;
     if (__builtin_mul_overflow(bits, channels, &bits) || __builtin_mul_overflow(bits, width, &bits) ||
-        __builtin_mul_overflow(bits, height, &bits) || bits / 8 > kMaxRawSize)
+        __builtin_mul_overflow(bits, height, &bits) || bits / 8 > kMaxPsdSize)
       return 0;
     info.size = at + bits / 8;
     return 1;
@@ -321,6 +322,8 @@ int FilePSDAnalyser::DetermineSize(CRawFileInfo& info, IDevice& device) {
       sum += Be16(span, 2 * i);
     pos += 2 * n;
   }
+  if (tableEnd + sum > kMaxPsdSize)
+    return 0;
   info.size = tableEnd + sum;
   return 1;
 }

@@ -23,6 +23,7 @@ constexpr std::size_t kMaxSubDirectoryOffsets = 32;
 constexpr int kMaxDepth = 16;
 constexpr int kMaxDirectories = 256;
 constexpr std::uint32_t kMaxArrayEntries = 65'536;
+constexpr std::uint64_t kMaxArrayEntriesPerFile = 262'144;
 
 enum Tag : std::uint16_t {
   kMake = 271,
@@ -122,6 +123,7 @@ struct FileTIFAnalyser::Walk {
   int directoriesLeft = kMaxDirectories;
   std::array<std::uint64_t, kMaxDirectories> visited{};
   int visitedCount = 0;
+  std::uint64_t arrayEntriesLeft = kMaxArrayEntriesPerFile;
 
   // False when the directory was walked before or the file has too many: it is then skipped, so that
   // a chain that loops back ends.
@@ -145,7 +147,9 @@ struct FileTIFAnalyser::Walk {
   }
   // The largest offset + length over an offset array and its length array.
   bool ArrayEnd(const Array& offsets, const Array& lengths, std::uint64_t& end) {
-    const std::uint32_t n = std::min({offsets.count, lengths.count, kMaxArrayEntries});
+    const std::uint32_t n = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>({offsets.count, lengths.count, kMaxArrayEntries, arrayEntriesLeft}));
+    arrayEntriesLeft -= n;
     const std::uint64_t offsetUnit = offsets.type == 3 ? 2 : 4;
     const std::uint64_t lengthUnit = lengths.type == 3 ? 2 : 4;
     for (std::uint32_t i = 0; i < n; ++i) {
