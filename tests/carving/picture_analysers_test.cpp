@@ -231,12 +231,18 @@ TEST(PictureSamples, FilesCutShortAtTheDevicesEnd) {
 }
 
 // A sample with one field changed, and what the search must then make of it.
+enum class Outcome {
+  kNoFind,          // no find at the sample's sector
+  kSampleLength,    // a find of the changed sample's length
+  kEndsBeforeIend,  // a find that ends where the (changed) IEND chunk starts
+  kAnyFind,         // a find, of whatever size
+};
+
 struct Corruption {
   const char* name;
   const char* sample;
   void (*change)(Bytes&);
-  bool found;         // a find at the sample's sector
-  std::int64_t size;  // its size: -1 the sample's length, otherwise exact
+  Outcome outcome;
 };
 
 std::size_t MarkerOffset(const Bytes& jpeg, std::uint8_t code) {
@@ -256,21 +262,24 @@ std::size_t PngChunk(const Bytes& png, const char* type) {
 }
 
 const Corruption kCorruptions[] = {
-    {"12-bit JPEG frame", "baseline.jpg", [](Bytes& b) { b[MarkerOffset(b, 0xC0) + 4] = 12; }, false, 0},
-    {"scan of 2 components", "baseline.jpg", [](Bytes& b) { b[MarkerOffset(b, 0xDA) + 4] = 2; }, false, 0},
-    {"scan before any frame", "baseline.jpg", [](Bytes& b) { b[MarkerOffset(b, 0xC0) + 1] = 0xC4; }, false,
-     0},
-    {"APP0 length 0xFFFF", "baseline.jpg", [](Bytes& b) { PutBe16(b, 4, 0xFFFF); }, false, 0},
-    {"JPEG without its end marker", "baseline.jpg", [](Bytes& b) { b[b.size() - 1] = 0; }, false, 0},
-    {"first directory of 513 entries", "little.tif", [](Bytes& b) { PutLe16(b, FirstIfd(b), 513); }, false,
-     0},
-    {"directory offset past the device", "big.tif", [](Bytes& b) { PutBe32(b, 4, 0xFFFFFFF0); }, false, 0},
+    {"12-bit JPEG frame", "baseline.jpg", [](Bytes& b) { b[MarkerOffset(b, 0xC0) + 4] = 12; },
+     Outcome::kNoFind},
+    {"scan of 2 components", "baseline.jpg", [](Bytes& b) { b[MarkerOffset(b, 0xDA) + 4] = 2; },
+     Outcome::kNoFind},
+    {"scan before any frame", "baseline.jpg", [](Bytes& b) { b[MarkerOffset(b, 0xC0) + 1] = 0xC4; },
+     Outcome::kNoFind},
+    {"APP0 length 0xFFFF", "baseline.jpg", [](Bytes& b) { PutBe16(b, 4, 0xFFFF); }, Outcome::kNoFind},
+    {"JPEG without its end marker", "baseline.jpg", [](Bytes& b) { b[b.size() - 1] = 0; }, Outcome::kNoFind},
+    {"first directory of 513 entries", "little.tif", [](Bytes& b) { PutLe16(b, FirstIfd(b), 513); },
+     Outcome::kNoFind},
+    {"directory offset past the device", "big.tif", [](Bytes& b) { PutBe32(b, 4, 0xFFFFFFF0); },
+     Outcome::kNoFind},
     {"next directory is itself", "little.tif",
      [](Bytes& b) {
        const std::size_t ifd = FirstIfd(b);
        PutLe32(b, ifd + 2 + 12 * Le16(b, ifd), static_cast<std::uint32_t>(ifd));
      },
-     true, -1},
+     Outcome::kSampleLength},
     {"strip larger than 200 MB", "little.tif",
      [](Bytes& b) {
        const std::size_t ifd = FirstIfd(b);
@@ -279,24 +288,23 @@ const Corruption kCorruptions[] = {
            PutLe32(b, Le32(b, e + 8) + 4 * (Le32(b, e + 4) - 1), 0xF0000000);
        }
      },
-     false, 0},
-    {"PNG width 0", "plain.png", [](Bytes& b) { PutBe32(b, 16, 0); }, false, 0},
-    {"PNG without IEND", "plain.png", [](Bytes& b) { b[PngChunk(b, "IEND") + 4] = 'X'; }, false, 0},
+     Outcome::kNoFind},
+    {"PNG width 0", "plain.png", [](Bytes& b) { PutBe32(b, 16, 0); }, Outcome::kNoFind},
+    {"PNG without IEND", "plain.png", [](Bytes& b) { b[PngChunk(b, "IEND") + 4] = 'X'; }, Outcome::kNoFind},
     {"PNG chunk after IDAT longer than 20 MB", "plain.png",
-     [](Bytes& b) { PutBe32(b, PngChunk(b, "IEND"), 0x7FFFFFFF); }, true,
-     -2 /* ends where that chunk starts */},
-    {"PSD version 2", "raw.psd", [](Bytes& b) { PutBe16(b, 4, 2); }, false, 0},
+     [](Bytes& b) { PutBe32(b, PngChunk(b, "IEND"), 0x7FFFFFFF); }, Outcome::kEndsBeforeIend},
+    {"PSD version 2", "raw.psd", [](Bytes& b) { PutBe16(b, 4, 2); }, Outcome::kNoFind},
     {"PSD raw image of 2^32 × 2^32 pixels", "raw.psd",
      [](Bytes& b) {
        PutBe32(b, 14, 0xFFFFFFFF);
        PutBe32(b, 18, 0xFFFFFFFF);
      },
-     false, 0},
-    {"icon entry of 256 pixels", "three.ico", [](Bytes& b) { b[6] = 0; }, false, 0},
-    {"icon of 17 entries", "three.ico", [](Bytes& b) { PutLe16(b, 4, 17); }, false, 0},
-    {"BMP header of 41 bytes", "v3.bmp", [](Bytes& b) { PutLe32(b, 14, 41); }, false, 0},
-    {"GIF colour table flag on every byte", "still89a.gif", [](Bytes& b) { b[10] = 0xFF; }, true,
-     -3 /* any */},
+     Outcome::kNoFind},
+    {"icon entry of 256 pixels", "three.ico", [](Bytes& b) { b[6] = 0; }, Outcome::kNoFind},
+    {"icon of 17 entries", "three.ico", [](Bytes& b) { PutLe16(b, 4, 17); }, Outcome::kNoFind},
+    {"BMP header of 41 bytes", "v3.bmp", [](Bytes& b) { PutLe32(b, 14, 41); }, Outcome::kNoFind},
+    {"GIF colour table flag on every byte", "still89a.gif", [](Bytes& b) { b[10] = 0xFF; },
+     Outcome::kAnyFind},
 };
 
 TEST(PictureSamples, CorruptedFieldsGiveTheWalksResult) {
@@ -312,14 +320,14 @@ TEST(PictureSamples, CorruptedFieldsGiveTheWalksResult) {
               medium.Raw().end(), 0);
     medium.Scan(0);
     const CRawFileInfo* find = medium.Find(start);
-    if (!c.found) {
+    if (c.outcome == Outcome::kNoFind) {
       EXPECT_EQ(find, nullptr);
       continue;
     }
     ASSERT_NE(find, nullptr);
-    if (c.size == -1) {
+    if (c.outcome == Outcome::kSampleLength) {
       EXPECT_EQ(find->size, file.size());
-    } else if (c.size == -2) {
+    } else if (c.outcome == Outcome::kEndsBeforeIend) {
       EXPECT_EQ(find->size, PngChunk(file, "IEND"));
     }
   }
