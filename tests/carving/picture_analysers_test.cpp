@@ -146,6 +146,7 @@ const SampleCase kSamples[] = {
     {"raw.psd", pt::kPsd},
     {"rle.psd", pt::kPsd},
     {"three.ico", pt::kIco},
+    {"with_256.ico", pt::kIco},  // width and height bytes 0: 256 pixels
 };
 
 TEST(PictureSamples, EachIsFoundAtItsSectorWithItsExactSizeAndType) {
@@ -300,7 +301,10 @@ const Corruption kCorruptions[] = {
        PutBe32(b, 18, 0xFFFFFFFF);
      },
      Outcome::kNoFind},
-    {"icon entry of 256 pixels", "three.ico", [](Bytes& b) { b[6] = 0; }, Outcome::kNoFind},
+    {"256-pixel icon entry with no data", "with_256.ico", [](Bytes& b) { PutLe32(b, 6 + 8, 0); },
+     Outcome::kNoFind},
+    {"256-pixel icon entry inside the directory", "with_256.ico", [](Bytes& b) { PutLe32(b, 6 + 12, 6); },
+     Outcome::kNoFind},
     {"icon of 17 entries", "three.ico", [](Bytes& b) { PutLe16(b, 4, 17); }, Outcome::kNoFind},
     {"BMP header of 41 bytes", "v3.bmp", [](Bytes& b) { PutLe32(b, 14, 41); }, Outcome::kNoFind},
     {"GIF colour table flag on every byte", "still89a.gif", [](Bytes& b) { b[10] = 0xFF; },
@@ -539,6 +543,16 @@ TEST(BuiltPictures, TiffWhoseDirectoryClosesTheFile) {
   medium.Scan();
   ASSERT_NE(medium.Find(start), nullptr);
   EXPECT_EQ(medium.Recovered(*medium.Find(start)), tif);
+}
+
+TEST(BuiltPictures, AnIconHeaderOverZerosIsNoIcon) {
+  // 00 00 01 00 and a count of 1 are common in any binary; the zero entry after them (a "256-pixel"
+  // entry without data) must not make an icon.
+  FileICOAnalyser ico;
+  Bytes sector = {0, 0, 1, 0, 1, 0};
+  sector.resize(512, 0);
+  CRawFileInfo info;
+  EXPECT_EQ(ico.CheckSignature(sector.data(), info), 0);
 }
 
 TEST(BuiltPictures, WmfNeverMatches) {

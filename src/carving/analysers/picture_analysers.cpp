@@ -379,13 +379,19 @@ int FileICOAnalyser::CheckSignature(const std::uint8_t* sector, CRawFileInfo& in
   const std::uint16_t count = Le16(bytes, 4);
   if (count < 1 || count > 16)
     return 0;
+  const std::uint64_t directoryEnd = 6 + 16 * std::uint64_t{count};
   std::uint64_t size = 6;
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::uint64_t e = 6 + 16 * i;  // at most 262 bytes in: inside the sector
-    if (bytes[e] == 0 || bytes[e + 1] == 0 || bytes[e + 3] != 0 || Le16(bytes, e + 6) > 256)
+    if (bytes[e + 3] != 0 || Le16(bytes, e + 6) > 256)
       return 0;
     const std::uint32_t dataSize = Le32(bytes, e + 8), dataOffset = Le32(bytes, e + 12);
     if (dataSize > kMaxEntryBytes || dataOffset > kMaxEntryBytes)
+      return 0;
+    // A width or height byte of 0 means 256 pixels. Such an entry must also point past the directory
+    // at data that can hold an image (a PNG signature at least), so that zero-filled bytes after an
+    // icon-like header are no icon.
+    if ((bytes[e] == 0 || bytes[e + 1] == 0) && (dataSize < 8 || dataOffset < directoryEnd))
       return 0;
     size += std::uint64_t{dataSize} + 16;
   }
