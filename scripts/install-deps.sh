@@ -8,6 +8,7 @@ packages=(
   zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev clang-format
   dosfstools mtools fdisk ntfs-3g python3
+  imagemagick libimage-exiftool-perl
 )
 
 missing=()

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <set>
 
+#include "carving/analysers/picture_analysers.h"
+
 namespace korvex {
 
 namespace {
@@ -111,7 +113,19 @@ const CatalogueAnalysers& CatalogueAnalysersOf(std::int32_t typeId) {
 
 const std::vector<AnalyserClass>& BuiltInAnalyserClasses() {
   // One line per analyser class, in the order of the registry's first fill.
-  static const std::vector<AnalyserClass> classes = {};
+  static const std::vector<AnalyserClass> classes = {
+      {"FileBMPAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileBMPAnalyser); }},
+      {"FileCRWAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileCRWAnalyser); }},
+      {"FileEMFAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileEMFAnalyser); }},
+      {"FileGIFAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileGIFAnalyser); }},
+      {"FileICOAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileICOAnalyser); }},
+      {"FileJPGAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileJPGAnalyser); }},
+      {"FilePNGAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FilePNGAnalyser); }},
+      {"FilePSDAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FilePSDAnalyser); }},
+      {"FilePSPAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FilePSPAnalyser); }},
+      {"FileTIFAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileTIFAnalyser); }},
+      {"FileWMFAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileWMFAnalyser); }},
+  };
   return classes;
 }
 
