@@ -137,12 +137,24 @@ AnalyserRegistry& AnalyserRegistry::Instance() {
 AnalyserRegistry::AnalyserRegistry(std::vector<AnalyserClass> classes) : classes_(std::move(classes)) {
   for (const AnalyserClass& c : classes_)
     Append(c.className);
+  IndexByFirstByte();
 }
 
 AnalyserRegistry::AnalyserRegistry(std::vector<std::unique_ptr<IRawFileAnalyser>> analysers)
     : analysers_(std::move(analysers)) {
   for (const auto& a : analysers_)
     classNames_.push_back(a->GetTypeName());
+  IndexByFirstByte();
+}
+
+void AnalyserRegistry::IndexByFirstByte() {
+  for (std::size_t b = 0; b < byFirstByte_.size(); ++b) {
+    byFirstByte_[b].clear();
+    for (const auto& a : analysers_) {
+      if (a->MayAcceptFirstByte(static_cast<std::uint8_t>(b)))
+        byFirstByte_[b].push_back(a.get());
+    }
+  }
 }
 
 void AnalyserRegistry::Append(const char* className) {
@@ -164,6 +176,7 @@ void AnalyserRegistry::Rebuild(const std::vector<std::int32_t>& typeIds) {
         Append(className);
     }
   }
+  IndexByFirstByte();
 }
 
 std::vector<std::string> AnalyserRegistry::EffectiveOrder() const {

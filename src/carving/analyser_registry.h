@@ -3,6 +3,7 @@
 // the enabled ids in order, so the first occurrence of each class sets the order of trial.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -41,16 +42,23 @@ class AnalyserRegistry {
   void Rebuild(const std::vector<std::int32_t>& typeIds);
 
   const std::vector<std::unique_ptr<IRawFileAnalyser>>& Analysers() const { return analysers_; }
+  // The analysers, in order, that may accept a sector starting with `firstByte`: the others cannot,
+  // so the first of these that accepts is the first of all analysers that accepts.
+  const std::vector<IRawFileAnalyser*>& CandidatesFor(std::uint8_t firstByte) const {
+    return byFirstByte_[firstByte];
+  }
   bool Empty() const { return analysers_.empty(); }
   // Class names in the order in which they can first claim a sector.
   std::vector<std::string> EffectiveOrder() const;
 
  private:
   void Append(const char* className);
+  void IndexByFirstByte();
 
   std::vector<AnalyserClass> classes_;
   std::vector<std::unique_ptr<IRawFileAnalyser>> analysers_;
   std::vector<const char*> classNames_;  // class of each analyser, parallel to analysers_
+  std::array<std::vector<IRawFileAnalyser*>, 256> byFirstByte_;
 };
 
 }  // namespace korvex

@@ -20,6 +20,9 @@ class IRawFileAnalyser {
   // Nonzero when `sector` (512 bytes) starts a file of this format; may set info.type and info.size.
   virtual int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) = 0;
   virtual const char* GetTypeName() const = 0;
+  // False only when no sector starting with `firstByte` can pass CheckSignature; the RAW search then
+  // skips this analyser for such sectors.
+  virtual bool MayAcceptFirstByte(std::uint8_t /*firstByte*/) const { return true; }
 
   std::int32_t TypeId() const { return typeId_; }
 

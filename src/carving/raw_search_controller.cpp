@@ -53,7 +53,7 @@ int CRAWSearchController::ProcessBlock(const std::uint8_t* block, std::uint64_t 
 }
 
 void CRAWSearchController::ExamineSector(const std::uint8_t* unit, std::uint64_t sector) {
-  for (const auto& analyser : registry_->Analysers()) {
+  for (IRawFileAnalyser* analyser : registry_->CandidatesFor(unit[0])) {
     CRawFileInfo info;
     bool accepted = false;
     try {
@@ -64,7 +64,7 @@ void CRAWSearchController::ExamineSector(const std::uint8_t* unit, std::uint64_t
     if (!accepted)
       continue;
     info.startSector = sector;
-    info.analyser = analyser.get();
+    info.analyser = analyser;
     info.analyserType = static_cast<std::uint32_t>(analyser->TypeId()) & 0xFFFF;
     // The first analyser that accepts claims the sector, even when its size step then fails; a size
     // step that throws has failed.

@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <random>
 #include <stdexcept>
 
 #include "carving/analyser_registry.h"
 #include "carving/raw_search_controller.h"
 #include "common/database.h"
+#include "fixtures.h"
+#include "scan/scan_options.h"
 #include "storage/memory_device.h"
 
 namespace korvex {
@@ -226,6 +230,72 @@ TEST(RawFileList, KeepsDiscoveryOrderAndOneFindPerStart) {
     starts.push_back(start);
   EXPECT_EQ(starts, (std::vector<std::uint64_t>{10, 20, 30}));
   EXPECT_EQ(list.FindByStart(30)->size, 1u) << "the first find of a start sector is kept";
+}
+
+}  // namespace
+}  // namespace korvex
+
+namespace korvex {
+namespace {
+
+// Every sector start of every sample and of random data, plus each sample's first sector with its
+// first byte replaced by every value.
+std::vector<std::vector<std::uint8_t>> SectorCorpus() {
+  std::vector<std::vector<std::uint8_t>> sectors;
+  for (const auto& entry : std::filesystem::directory_iterator(test::FixturePath("pictures"))) {
+    std::vector<std::uint8_t> bytes = test::ReadFixture("pictures/" + entry.path().filename().string());
+    bytes.resize((bytes.size() + 511) / 512 * 512, 0);
+    for (std::size_t off = 0; off < bytes.size(); off += 512)
+      sectors.emplace_back(bytes.begin() + off, bytes.begin() + off + 512);
+    for (int b = 0; b < 256; ++b) {
+      std::vector<std::uint8_t> head(bytes.begin(), bytes.begin() + 512);
+      head[0] = static_cast<std::uint8_t>(b);
+      sectors.push_back(std::move(head));
+    }
+  }
+  // No tool here writes Fuji RAF files: their first sector starts with this magic.
+  std::vector<std::uint8_t> raf(512, 0);
+  std::memcpy(raf.data(), "FUJIFILMCCD-RAW 0201FF383501", 28);
+  sectors.push_back(raf);
+  std::mt19937 random(11);
+  for (int i = 0; i < 20000; ++i) {
+    std::vector<std::uint8_t> sector(512);
+    for (auto& v : sector)
+      v = static_cast<std::uint8_t>(random());
+    sectors.push_back(std::move(sector));
+  }
+  return sectors;
+}
+
+TEST(FirstBytePrefilter, ClaimsWhatThePlainWalkClaims) {
+  AnalyserRegistry& registry = AnalyserRegistry::Instance();
+  registry.Rebuild(ScanOptions::Instance().enabledTypes);
+  ASSERT_FALSE(registry.Empty());
+  const auto corpus = SectorCorpus();
+  int claimed = 0;
+  for (const auto& sector : corpus) {
+    IRawFileAnalyser* plain = nullptr;
+    for (const auto& a : registry.Analysers()) {
+      CRawFileInfo info;
+      if (a->CheckSignature(sector.data(), info)) {
+        plain = a.get();
+        break;
+      }
+    }
+    IRawFileAnalyser* filtered = nullptr;
+    for (IRawFileAnalyser* a : registry.CandidatesFor(sector[0])) {
+      CRawFileInfo info;
+      if (a->CheckSignature(sector.data(), info)) {
+        filtered = a;
+        break;
+      }
+    }
+    ASSERT_EQ(filtered, plain) << "first byte " << int{sector[0]} << ": "
+                               << (plain ? plain->GetTypeName() : "none") << " is claimed by "
+                               << (filtered ? filtered->GetTypeName() : "none");
+    claimed += plain != nullptr;
+  }
+  EXPECT_GT(claimed, 30) << "the corpus holds the samples' headers";
 }
 
 }  // namespace

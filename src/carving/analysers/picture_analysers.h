@@ -40,6 +40,7 @@ class FileJPGAnalyser : public IRawFileAnalyser {
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   int DetermineSize(CRawFileInfo& info, IDevice& device) override;
   const char* GetTypeName() const override { return "JPG"; }
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 0xFF; }
 };
 
 class FileTIFAnalyser : public IRawFileAnalyser {
@@ -48,6 +49,7 @@ class FileTIFAnalyser : public IRawFileAnalyser {
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   int DetermineSize(CRawFileInfo& info, IDevice& device) override;
   const char* GetTypeName() const override { return "TIF"; }
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 'I' || b == 'M' || b == 'F'; }
 
  private:
   struct Walk;
@@ -73,6 +75,7 @@ class FileCRWAnalyser : public IRawFileAnalyser {
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   int DetermineSize(CRawFileInfo& info, IDevice& device) override;
   const char* GetTypeName() const override { return "CRW"; }
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 'I'; }
 };
 
 class FilePNGAnalyser : public IRawFileAnalyser {
@@ -81,6 +84,7 @@ class FilePNGAnalyser : public IRawFileAnalyser {
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   int DetermineSize(CRawFileInfo& info, IDevice& device) override;
   const char* GetTypeName() const override { return "PNG"; }
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 0x89; }
 };
 
 class FileGIFAnalyser : public IRawFileAnalyser {
@@ -89,6 +93,7 @@ class FileGIFAnalyser : public IRawFileAnalyser {
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   int DetermineSize(CRawFileInfo& info, IDevice& device) override;
   const char* GetTypeName() const override { return "GIF"; }
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 'G'; }
 };
 
 // The size comes from the header; the base's size step keeps it.
@@ -97,6 +102,7 @@ class FileBMPAnalyser : public IRawFileAnalyser {
   FileBMPAnalyser() : IRawFileAnalyser(picture_type::kBmp) {}
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   const char* GetTypeName() const override { return "BMP"; }
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 'B'; }
 };
 
 class FilePSDAnalyser : public IRawFileAnalyser {
@@ -105,6 +111,7 @@ class FilePSDAnalyser : public IRawFileAnalyser {
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   int DetermineSize(CRawFileInfo& info, IDevice& device) override;
   const char* GetTypeName() const override { return "PSD"; }
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == '8'; }
 };
 
 class FilePSPAnalyser : public IRawFileAnalyser {
@@ -113,6 +120,7 @@ class FilePSPAnalyser : public IRawFileAnalyser {
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   int DetermineSize(CRawFileInfo& info, IDevice& device) override;
   const char* GetTypeName() const override { return "PSP"; }
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 'P'; }
 };
 
 // Icons and cursors; the directory in the first sector gives the size.
@@ -121,6 +129,7 @@ class FileICOAnalyser : public IRawFileAnalyser {
   FileICOAnalyser() : IRawFileAnalyser(picture_type::kIco) {}
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   const char* GetTypeName() const override { return "ICO"; }
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 0x00; }
 };
 
 class FileEMFAnalyser : public IRawFileAnalyser {
@@ -136,6 +145,7 @@ class FileWMFAnalyser : public IRawFileAnalyser {
   FileWMFAnalyser() : IRawFileAnalyser(picture_type::kWmf) {}
   int CheckSignature(const std::uint8_t*, CRawFileInfo&) override { return 0; }
   const char* GetTypeName() const override { return "WMF"; }
+  bool MayAcceptFirstByte(std::uint8_t) const override { return false; }
 };
 
 }  // namespace korvex
