@@ -6,6 +6,15 @@
 
 namespace korvex {
 
+const std::vector<VolumeAnalyserFactory>& VolumeAnalysers() {
+  static const std::vector<VolumeAnalyserFactory> analysers = {
+      [](IDevice* device, std::uint64_t lba) -> std::unique_ptr<IVolume> {
+        return std::make_unique<CFatVolumeAnalyze>(device, lba);
+      },
+  };
+  return analysers;
+}
+
 std::optional<VolumeSummary> ProbeVolume(IDevice& device, std::uint64_t lba) {
   CFatVolumeAnalyze fat(&device, lba);
   if (fat.GetVolumeType() == kFsUnknown)

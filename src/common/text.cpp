@@ -1,5 +1,7 @@
 #include "common/text.h"
 
+#include <cstring>
+
 namespace korvex {
 
 std::string OemBytesToUtf8(std::string_view bytes) {
@@ -9,6 +11,61 @@ std::string OemBytesToUtf8(std::string_view bytes) {
       c = '_';
   }
   return out;
+}
+
+namespace {
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+}  // namespace
+
+std::string Utf16ToUtf8(std::u16string_view units) {
+  std::string out;
+  for (std::size_t i = 0; i < units.size() && units[i] != 0; ++i) {
+    const char16_t u = units[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (char32_t{units[i + 1]} - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      out += '_';
+    } else {
+      AppendUtf8(out, u);
+    }
+  }
+  return out;
+}
+
+std::string_view CutAtCharBoundary(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes)
+    return text;
+  std::size_t end = maxBytes;
+  // Step back over continuation bytes to the start of the sequence that the cut would split.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    --end;
+  return text.substr(0, end);
+}
+
+void CopyToField(char* field, std::size_t size, std::string_view text) {
+  if (size == 0)
+    return;
+  const std::string_view cut = CutAtCharBoundary(text, size - 1);
+  std::memset(field, 0, size);
+  std::memcpy(field, cut.data(), cut.size());
 }
 
 }  // namespace korvex
