@@ -1,5 +1,6 @@
 #include "common/text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace korvex {
@@ -51,13 +52,17 @@ std::string Utf16ToUtf8(std::u16string_view units) {
 }
 
 std::string_view CutAtCharBoundary(std::string_view text, std::size_t maxBytes) {
-  if (text.size() <= maxBytes)
-    return text;
-  std::size_t end = maxBytes;
-  // Step back over continuation bytes to the start of the sequence that the cut would split.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-    --end;
-  return text.substr(0, end);
+  std::string_view cut = text.substr(0, std::min(text.size(), maxBytes));
+  // The last sequence must be whole: find its lead byte and drop it when bytes of it are missing,
+  // whether the cut here or an earlier one (a label cut by its analyser) split it.
+  std::size_t lead = cut.size();
+  while (lead > 0 && cut.size() - lead < 4 && (static_cast<unsigned char>(cut[lead - 1]) & 0xC0) == 0x80)
+    --lead;
+  if (lead == 0)
+    return cut;
+  const auto first = static_cast<unsigned char>(cut[lead - 1]);
+  const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+  return cut.size() - (lead - 1) < length ? cut.substr(0, lead - 1) : cut;
 }
 
 void CopyToField(char* field, std::size_t size, std::string_view text) {

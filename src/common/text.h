@@ -14,7 +14,7 @@ std::string OemBytesToUtf8(std::string_view bytes);
 // ends at the first NUL unit.
 std::string Utf16ToUtf8(std::u16string_view units);
 
-// The longest prefix of `text` of at most `maxBytes` bytes that does not split a UTF-8 sequence.
+// The longest prefix of `text` of at most `maxBytes` bytes that ends with a whole UTF-8 sequence.
 std::string_view CutAtCharBoundary(std::string_view text, std::size_t maxBytes);
 
 // Copies `text` into a fixed field of `size` bytes, cut at a character boundary so that it fits with
