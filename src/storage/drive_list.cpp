@@ -135,23 +135,26 @@ int GetDeviceInfo(CDevice& drive, DeviceInfo& info) {
   return 1;
 }
 
+std::string MountPointAt(const platform::BlockDeviceDescription& disk, std::uint32_t bytesPerSector,
+                         std::uint64_t startSector) {
+  if (bytesPerSector == 0)
+    return {};
+  // sysfs counts partition starts in 512-byte units whatever the sector size.
+  const auto part = std::find_if(
+      disk.partitions.begin(), disk.partitions.end(),
+      [&](const platform::BlockPartition& p) { return p.start512 * 512 / bytesPerSector == startSector; });
+  if (part != disk.partitions.end())
+    return part->mountPoint;
+  // A medium without a partition table is mounted as the whole disk.
+  return startSector == 0 ? disk.mountPoint : std::string();
+}
+
 void AssignDriveLetters(CDevice& drive, std::vector<PartitionRecord>& records) {
   const auto path = platform::DriveTable::Instance().Lookup(drive.GetDriveNumber());
-  const std::uint32_t bytesPerSector = drive.GetBytesPerSector();
-  if (!path || !path->description || bytesPerSector == 0)
+  if (!path || !path->description)
     return;
-  const platform::BlockDeviceDescription& d = *path->description;
-  for (PartitionRecord& record : records) {
-    // sysfs counts partition starts in 512-byte units whatever the sector size.
-    const auto part =
-        std::find_if(d.partitions.begin(), d.partitions.end(), [&](const platform::BlockPartition& p) {
-          return p.start512 * 512 / bytesPerSector == record.startSector;
-        });
-    if (part != d.partitions.end())
-      record.mountPoint = part->mountPoint;
-    else if (record.startSector == 0)
-      record.mountPoint = d.mountPoint;  // a medium without a table, mounted as the whole disk
-  }
+  for (PartitionRecord& record : records)
+    record.mountPoint = MountPointAt(*path->description, drive.GetBytesPerSector(), record.startSector);
 }
 
 void GetDriveIdentity(CDevice& drive, DriveIdentity& identity) {

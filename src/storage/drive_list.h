@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sysfs_drives.h"
 #include "storage/device.h"
 #include "storage/partition_table.h"
 #include "storage/volume_entry.h"
@@ -79,6 +80,10 @@ int GetDeviceInfo(CDevice& drive, DeviceInfo& info);
 // place where Linux mounts the partition, is kept in `mountPoint`: a record matches the partition
 // of the drive that starts at its sector (a record at sector 0 may also be the whole disk's own mount).
 void AssignDriveLetters(CDevice& drive, std::vector<PartitionRecord>& records);
+// The mount point of the partition of `disk` that starts at `startSector` of `bytesPerSector` bytes
+// (or of the whole disk, for sector 0 when no partition starts there); empty when none.
+std::string MountPointAt(const platform::BlockDeviceDescription& disk, std::uint32_t bytesPerSector,
+                         std::uint64_t startSector);
 
 // Description and sector 0 of the drive; a failed read leaves the sector part zero.
 void GetDriveIdentity(CDevice& drive, DriveIdentity& identity);
