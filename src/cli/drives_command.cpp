@@ -97,25 +97,28 @@ std::string Label(const VolumeEntry& entry) {
 }
 
 void PrintJson(const std::vector<DriveView>& views, int denied) {
-  nlohmann::json drives = nlohmann::json::array();
+  nlohmann::ordered_json drives = nlohmann::ordered_json::array();
   for (const DriveView& d : views) {
-    nlohmann::json volumes = nlohmann::json::array();
+    nlohmann::ordered_json volumes = nlohmann::ordered_json::array();
     for (const ListedVolume* v : d.volumes) {
+      // Copies of the packed record's fields: a reference to one may be misaligned.
+      const std::uint64_t start = v->entry.extents[0].startSector;
+      const std::uint64_t sectors = v->entry.extents[0].sectorCount;
       volumes.push_back({{"name", VolumeDisplayName(v->entry)},
                          {"fsType", FileSystemShortName(v->entry.fsType)},
-                         {"start", v->entry.extents[0].startSector},
-                         {"sectors", v->entry.extents[0].sectorCount},
-                         {"sizeText", SectorsSizeText(v->entry.extents[0].sectorCount, d.sectorSize)},
+                         {"start", start},
+                         {"sectors", sectors},
+                         {"sizeText", SectorsSizeText(sectors, d.sectorSize)},
                          {"label", Label(v->entry)},
                          {"gptName", EntryGptName(v->entry)},
                          {"mountPoint", v->mountPoint}});
     }
-    nlohmann::json gaps = nlohmann::json::array();
+    nlohmann::ordered_json gaps = nlohmann::ordered_json::array();
     for (const UnallocatedGap& g : d.gaps) {
       gaps.push_back(
           {{"name", g.name}, {"start", g.startSector}, {"sectors", g.sectorCount}, {"sizeText", g.sizeText}});
     }
-    nlohmann::json parts = nlohmann::json::array();
+    nlohmann::ordered_json parts = nlohmann::ordered_json::array();
     for (const DrivePart& p : d.parts)
       parts.push_back({{"name", p.name}, {"start", p.startSector}, {"sectors", p.sectorCount}});
     drives.push_back({{"index", d.number},
@@ -131,9 +134,9 @@ void PrintJson(const std::vector<DriveView>& views, int denied) {
                       {"gaps", gaps},
                       {"parts", parts}});
   }
-  nlohmann::json out = {{"drives", drives}, {"skippedForPermission", denied}};
+  nlohmann::ordered_json out = {{"drives", drives}, {"skippedForPermission", denied}};
   // Texts from media may hold bytes that are not UTF-8; they are shown replaced, never refused.
-  std::cout << out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  std::cout << out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 void PrintText(const std::vector<DriveView>& views) {

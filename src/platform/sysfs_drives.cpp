@@ -193,7 +193,10 @@ void Describe(BlockDeviceDescription& d, const fs::path& blockDir, const SysfsRo
     d.revision = UdevText(properties, "ID_REVISION");
   if (d.serial.empty())
     d.serial = UdevText(properties, "ID_SERIAL_SHORT");
-  // A disk that names no model is shown by its kernel name, so that the user can tell it apart.
+  // A loop device is known by its backing file; any other disk that names no model by its kernel
+  // name, so that the user can tell it apart.
+  if (d.model.empty() && StartsWith(d.name, "loop"))
+    d.model = fs::path(ReadAttribute(blockDir / "loop" / "backing_file")).filename().string();
   if (d.model.empty())
     d.model = d.name;
 }

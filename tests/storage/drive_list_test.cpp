@@ -213,9 +213,9 @@ TEST(ListBlockDevices, WholeDisksOfAFakeTree) {
       {"nvme0n1", 17, "", "WDC PC SN530 SDBPNPZ-512G-1002          ", "21160001", "2034XY"},
       {"mmcblk0", 12, "", "SC32G", "", "0x1234abcd"},
       {"mmcblk1", 13, "", "DG4016", "", ""},
-      {"loop0", 15, "", "loop0", "", ""},
-      {"loop2", 15, "", "loop2", "", ""},
-      {"loop10", 15, "", "loop10", "", ""},
+      {"loop0", 15, "", "loop0.img", "", ""},
+      {"loop2", 15, "", "loop2.img", "", ""},
+      {"loop10", 15, "", "loop10.img", "", ""},
   };
   ASSERT_EQ(disks.size(), std::size(expected));
   for (std::size_t i = 0; i < disks.size(); ++i) {
@@ -414,10 +414,10 @@ TEST(FindSavedVolume, MatchesTypeExtentsAndIdentity) {
   ListAllVolumes(VolumeAnalysers());
   auto& volumes = CDataBase::Instance().volumeList;
   ASSERT_EQ(volumes.size(), 6u);
-  EXPECT_EQ(volumes[0].entry.extents[0].drive, 1u);
-  EXPECT_EQ(volumes[1].entry.extents[0].drive, 2u);
+  EXPECT_EQ(std::uint32_t{volumes[0].entry.extents[0].drive}, 1u);
+  EXPECT_EQ(std::uint32_t{volumes[1].entry.extents[0].drive}, 2u);
   EXPECT_STREQ(volumes[1].entry.driveText, "mbr.img  Disk Image File");
-  EXPECT_EQ(volumes[1].entry.isUsb, 1u);
+  EXPECT_EQ(std::uint32_t{volumes[1].entry.isUsb}, 1u);
   EXPECT_EQ(VolumesOfDrive(1).size(), 5u);
 
   const VolumeEntry saved = volumes[3].entry;  // (FAT12)LOGICAL1 of mbr.img

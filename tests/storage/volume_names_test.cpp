@@ -97,19 +97,19 @@ TEST(MakeVolumeEntry, CopiesTheRecordAndTheDrive) {
   std::strcpy(info.busName, "USB Device");
 
   const VolumeEntry e = MakeVolumeEntry(record, info, 0);
-  EXPECT_EQ(e.fsType, 3);
+  EXPECT_EQ(std::int32_t{e.fsType}, 3);
   EXPECT_STREQ(e.label, "KORVEX");
   EXPECT_EQ(EntryGptName(e), "EFI");
-  EXPECT_EQ(e.isUsb, 1u);
+  EXPECT_EQ(std::uint32_t{e.isUsb}, 1u);
   EXPECT_STREQ(e.driveText, "Cruzer Blade  USB Device");
   // The extent is the device's range, which the analyser may have made shorter than the record.
-  EXPECT_EQ(e.extents[0].startSector, 2048u);
-  EXPECT_EQ(e.extents[0].sectorCount, 4000u);
+  EXPECT_EQ(std::uint64_t{e.extents[0].startSector}, 2048u);
+  EXPECT_EQ(std::uint64_t{e.extents[0].sectorCount}, 4000u);
   EXPECT_EQ(ExtentCount(e), 1u);
-  EXPECT_EQ(e.extents[1].drive, 0u);
+  EXPECT_EQ(std::uint32_t{e.extents[1].drive}, 0u);
 
   info.busType = 3;
-  EXPECT_EQ(MakeVolumeEntry(record, info, 5).isUsb, 0u);
+  EXPECT_EQ(std::uint32_t{MakeVolumeEntry(record, info, 5).isUsb}, 0u);
   EXPECT_EQ(ExtentCount(MakeVolumeEntry(record, info, 5)), 1u) << "drive number 5 still marks its slot";
 }
 
