@@ -42,6 +42,12 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+std::string_view Trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  return first == std::string_view::npos ? std::string_view()
+                                         : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 // Names in order with their digit runs compared as numbers and their letter runs shorter first
 // (sdz before sdaa, loop2 before loop10).
 bool NameLess(const std::string& a, const std::string& b) {
@@ -185,6 +191,17 @@ void Describe(BlockDeviceDescription& d, const fs::path& blockDir, const SysfsRo
   }
   // The udev database fills what sysfs does not tell (USB and ATA serial numbers, virtio models).
   const auto properties = ReadUdevProperties(roots, d.number);
+  // Linux's SCSI layer names every ATA disk's vendor "ATA" and cuts its model to the 16 characters
+  // of a SCSI inquiry; the disk's own identify data, which udev keeps, has the whole model and
+  // firmware revision, and no vendor field.
+  if (d.busType == kBusAta && scsiLike) {
+    if (Trimmed(d.vendor) == "ATA")
+      d.vendor.clear();
+    if (const std::string model = UdevText(properties, "ID_MODEL"); !model.empty())
+      d.model = model;
+    if (const std::string revision = UdevText(properties, "ID_REVISION"); !revision.empty())
+      d.revision = revision;
+  }
   if (d.vendor.empty())
     d.vendor = UdevText(properties, "ID_VENDOR");
   if (d.model.empty())

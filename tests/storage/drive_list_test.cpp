@@ -150,7 +150,10 @@ TEST(ListBlockDevices, WholeDisksOfAFakeTree) {
   WriteFile(d / "device/rev", "4B6Q\n");
   tree.Partition(d, "sda1", "8:1", "2048");
   tree.Partition(d, "sda2", "8:2", "1050624");
-  WriteFile(r / "run/udev/data/b8:0", "S:disk/by-id/ata-x\nE:ID_SERIAL_SHORT=S3Z9NB0K\n");
+  WriteFile(
+      r / "run/udev/data/b8:0",
+      "S:disk/by-id/ata-x\nE:ID_SERIAL_SHORT=S3Z9NB0K\nE:ID_MODEL=Samsung_SSD_860_EVO_500GB\n"
+      "E:ID_MODEL_ENC=Samsung\\x20SSD\\x20860\\x20EVO\\x20500GB\\x20\\x20\\x20\nE:ID_REVISION=RVT04B6Q\n");
 
   d = tree.Disk("pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host6/target6:0:0/6:0:0:0/block", "sdb", "8:16");
   WriteFile(d / "device/vendor", "Generic \n");
@@ -206,7 +209,7 @@ TEST(ListBlockDevices, WholeDisksOfAFakeTree) {
     const char* revision;
     const char* serial;
   } expected[] = {
-      {"sda", 3, "ATA     ", "Samsung SSD 860 ", "4B6Q", "S3Z9NB0K"},
+      {"sda", 3, "", "Samsung SSD 860 EVO 500GB   ", "RVT04B6Q", "S3Z9NB0K"},
       {"sdb", 7, "Generic ", "STORAGE DEVICE  ", "1206", "000000001206"},
       {"sdc", 1, "QEMU    ", "QEMU HARDDISK   ", "", ""},
       {"vda", 14, "", "Virtual Disk  x", "", "KVX-1"},
