@@ -86,8 +86,8 @@ TEST(CliDrives, ListsWhatSfdiskWrote) {
 
 TEST(CliDrives, GapsNumberedAcrossDrivesPartsOfLargeDrives) {
   // A sparse image of two terabytes: one gap over all of it, and two parts.
-  char pattern[] = "/tmp/korvex-large-XXXXXX";
-  const int fd = mkstemp(pattern);
+  std::string pattern = (std::filesystem::temp_directory_path() / "korvex-large-XXXXXX").string();
+  const int fd = mkstemp(pattern.data());
   ASSERT_GE(fd, 0);
   close(fd);
   std::filesystem::resize_file(pattern, 2000000000000ull);
