@@ -11,12 +11,16 @@ release: deps
 	cmake --preset release
 	cmake --build --preset release
 
-# Every test, then the core tests and the fuzzers again under AddressSanitizer and UBSan.
+# Every test, then the core tests and the fuzzers again under AddressSanitizer and UBSan, then
+# the threaded scan tests under ThreadSanitizer.
 test: release
 	ctest --preset release
 	cmake --preset asan-ubsan
 	cmake --build --preset asan-ubsan
 	ctest --preset asan-ubsan
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
 
 # The main job on the bundled sample card.
 demo: deps

@@ -18,4 +18,9 @@ CDataBase& CDataBase::Instance() {
   return instance;
 }
 
+void CDataBase::ResetFoundCounters() {
+  for (auto* counter : {&foundPictures, &foundVideos, &foundDocuments, &foundArchives, &foundTotal})
+    counter->store(0, std::memory_order_relaxed);
+}
+
 }  // namespace korvex

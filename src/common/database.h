@@ -1,6 +1,6 @@
 // CDataBase: the one process-wide state record through which the storage layer, the scan engine,
-// the analyses and the front ends share the current sector size, the drive and volume lists and,
-// later, selection and counters.
+// the analyses and the front ends share the current sector size, the drive and volume lists, the scan
+// position and the found-file counters.
 #pragma once
 
 #include <atomic>
@@ -19,6 +19,25 @@ class CDataBase {
 
   // Current sector size (512 or 4096), set from the drive being listed or scanned; every read passes it.
   std::atomic<std::uint32_t> bytesPerSector{0};
+
+  // Scan position, written by the scan's worker and read by the waiting thread.
+  std::atomic<std::int32_t> scanMode{0};         // 0 lost files, 1 lost partitions, 2 loaded state
+  std::atomic<std::int32_t> scanInterrupted{0};  // the last run ended on a stop request
+  std::atomic<std::uint64_t> progressTotal{0};   // progress range of the run
+  std::atomic<std::uint64_t> resumeSector{0};    // first sector of the block a stopped run halted at
+  std::atomic<std::uint64_t> resumeBlock{0};     // next block to process; 0 for a fresh scan
+  std::atomic<std::uint64_t> totalBlocks{0};
+  std::atomic<std::uint64_t> unreadableSectors{0};  // sectors of the scan that could not be read
+
+  // Found-file counters of the scan progress: increased by the controllers on the scan's worker thread
+  // as they find files, read by the progress display on another thread; zeroed for a fresh scan.
+  std::atomic<std::uint64_t> foundPictures{0};
+  std::atomic<std::uint64_t> foundVideos{0};
+  std::atomic<std::uint64_t> foundDocuments{0};
+  std::atomic<std::uint64_t> foundArchives{0};
+  std::atomic<std::uint64_t> foundTotal{0};
+
+  void ResetFoundCounters();
 
   // The drives that could be opened, in ascending drive number (ListDrives), and the volumes on them
   // (ListAllVolumes). Both are rebuilt by one listing thread while every other thread waits for it to

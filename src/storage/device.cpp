@@ -98,10 +98,24 @@ int CBasicDevice::Read(void* buffer, std::uint64_t first, std::uint64_t count, s
   return 1;
 }
 
+std::uint64_t ReadSalvaging(IDevice& device, std::uint8_t* buffer, std::uint64_t first, std::uint64_t count,
+                            std::uint32_t bytesPerSector) {
+  if (count == 0 || device.Read(buffer, first, count, bytesPerSector))
+    return 0;
+  if (count == 1) {
+    std::memset(buffer, 0, bytesPerSector);
+    return 1;
+  }
+  // The recursion halves the request, so its depth stays near log2(count).
+  const std::uint64_t half = count / 2;
+  return ReadSalvaging(device, buffer, first, half, bytesPerSector) +
+         ReadSalvaging(device, buffer + half * bytesPerSector, first + half, count - half, bytesPerSector);
+}
+
 int CStorageDeviceWithCache::InitCache() {
   blockSectors_ = kBlockSectors;
   cacheSectorSize_ = CDataBase::Instance().bytesPerSector.load();
-  cache_.assign(std::size_t{blockSectors_} * cacheSectorSize_, 0);
+  cache_.Assign(std::size_t{blockSectors_} * cacheSectorSize_);
   cachedBlock_ = kNothingCached;
   return 1;
 }
@@ -115,10 +129,10 @@ int CStorageDeviceWithCache::LoadBlock(std::uint64_t index) {
     return 0;
   const std::uint64_t first = index * blockSectors_;
   const std::uint64_t n = std::min<std::uint64_t>(blockSectors_, sectors - first);
-  inner_->Read(cache_.data(), first, n, cacheSectorSize_);
+  lastUnreadable_ = ReadSalvaging(*inner_, cache_.data(), first, n, cacheSectorSize_);
   // The sectors of a short last block that lie past the device's end read as zeros, not as the
   // previous block's bytes.
-  std::fill(cache_.begin() + static_cast<std::ptrdiff_t>(n * cacheSectorSize_), cache_.end(), 0);
+  std::memset(cache_.data() + n * cacheSectorSize_, 0, cache_.size() - n * cacheSectorSize_);
   cachedBlock_ = index;
   return 1;
 }

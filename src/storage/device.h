@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/aligned_buffer.h"
 #include "platform/block_device.h"
 
 namespace korvex {
@@ -101,7 +102,10 @@ class CStorageDeviceWithCache : public IDevice {
   // Allocates a zeroed cache of 1000 sectors of the current sector size and forgets the cached block.
   int InitCache();
   // Loads block `index`; fails (cache unchanged) without an inner device or past the last block.
+  // When the block cannot be read whole it is read again in smaller pieces down to single sectors;
+  // sectors that stay unreadable hold zeros and are counted in LastUnreadableSectors().
   int LoadBlock(std::uint64_t index);
+  std::uint64_t LastUnreadableSectors() const { return lastUnreadable_; }
 
   int Read(void* buffer, std::uint64_t first, std::uint64_t count, std::uint32_t bytesPerSector) override;
   std::uint64_t GetSectorCount() override { return inner_ ? inner_->GetSectorCount() : 0; }
@@ -114,10 +118,16 @@ class CStorageDeviceWithCache : public IDevice {
 
  private:
   IDevice* inner_ = nullptr;
-  std::vector<std::uint8_t> cache_;
+  AlignedBuffer cache_;
   std::uint32_t blockSectors_ = kBlockSectors;
   std::uint32_t cacheSectorSize_ = 0;
   std::uint64_t cachedBlock_ = kNothingCached;
+  std::uint64_t lastUnreadable_ = 0;
 };
+
+// Reads `count` sectors at `first` into `buffer`; where the whole request fails, halves it down to
+// single sectors and fills the sectors that cannot be read with zeros. Returns how many those were.
+std::uint64_t ReadSalvaging(IDevice& device, std::uint8_t* buffer, std::uint64_t first, std::uint64_t count,
+                            std::uint32_t bytesPerSector);
 
 }  // namespace korvex

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Scan throughput against `cat > /dev/null` on the same page-cached image, in the same run.
+# Usage: scripts/bench_scan.sh [--raw] [IMAGE] (default: a 2 GiB file of random bytes in $TMPDIR).
+# Without --raw the controllers do nothing (the search machine's own overhead); with it the RAW
+# controller offers every sector to every analyser.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mode=()
+if [ "${1:-}" = --raw ]; then
+  mode=(--raw)
+  shift
+fi
+image=${1:-${TMPDIR:-/tmp}/korvex-bench-2g.img}
+if [ ! -f "$image" ]; then
+  echo "making $image (2 GiB)"
+  head -c $((2 << 30)) /dev/urandom > "$image"
+fi
+cmake --preset release -DKORVEX_BUILD_BENCH=ON >/dev/null
+cmake --build --preset release --target bench_scan_throughput >/dev/null
+bench=build/release/bench/bench_scan_throughput
+
+cat "$image" > /dev/null  # into the page cache
+best() {  # best wall time of five runs of "$@", in seconds
+  local best=999999 start end
+  for _ in 1 2 3 4 5; do
+    start=$(date +%s%N)
+    "$@" > /dev/null
+    end=$(date +%s%N)
+    best=$(awk -v t="$(( end - start ))" -v b="$best" 'BEGIN { t /= 1e9; print (t < b) ? t : b }')
+  done
+  echo "$best"
+}
+cat_s=$(best sh -c "cat '$image' > /dev/null")
+scan_s=$(best "$bench" "${mode[@]}" "$image")
+echo "cat > /dev/null: ${cat_s} s   scan${mode:+ ${mode[*]}}: ${scan_s} s"
+awk -v c="$cat_s" -v s="$scan_s" 'BEGIN { printf "throughput ratio (scan / cat): %.2f\n", c / s }'
