@@ -7,7 +7,7 @@ packages=(
   build-essential g++ cmake ninja-build pkg-config make git xz-utils
   zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev clang-format
-  dosfstools mtools fdisk ntfs-3g python3
+  dosfstools mtools fdisk util-linux ntfs-3g python3
   imagemagick libimage-exiftool-perl
 )
 

@@ -13,5 +13,6 @@ struct Command {
 };
 
 Command AddInfoCommand(CLI::App& app);
+Command AddDrivesCommand(CLI::App& app);
 
 }  // namespace korvex::cli

@@ -1,5 +1,9 @@
 #include "common/text.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace korvex {
 
 std::string OemBytesToUtf8(std::string_view bytes) {
@@ -53,6 +57,39 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes, std::size_t maxBy
     }
   }
   return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view units) {
+  units = units.substr(0, std::min(units.size(), units.find(u'\0')));
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(2 * units.size());
+  for (char16_t u : units) {
+    bytes.push_back(static_cast<std::uint8_t>(u & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(u >> 8));
+  }
+  return Utf16LeToUtf8(bytes);
+}
+
+std::string_view CutAtCharBoundary(std::string_view text, std::size_t maxBytes) {
+  std::string_view cut = text.substr(0, std::min(text.size(), maxBytes));
+  // The last sequence must be whole: find its lead byte and drop it when bytes of it are missing,
+  // whether the cut here or an earlier one (a label cut by its analyser) split it.
+  std::size_t lead = cut.size();
+  while (lead > 0 && cut.size() - lead < 4 && (static_cast<unsigned char>(cut[lead - 1]) & 0xC0) == 0x80)
+    --lead;
+  if (lead == 0)
+    return cut;
+  const auto first = static_cast<unsigned char>(cut[lead - 1]);
+  const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+  return cut.size() - (lead - 1) < length ? cut.substr(0, lead - 1) : cut;
+}
+
+void CopyToField(char* field, std::size_t size, std::string_view text) {
+  if (size == 0)
+    return;
+  const std::string_view cut = CutAtCharBoundary(text, size - 1);
+  std::memset(field, 0, size);
+  std::memcpy(field, cut.data(), cut.size());
 }
 
 }  // namespace korvex

@@ -11,12 +11,24 @@ void DriveTable::SetBlockDevices(const std::vector<std::string>& paths) {
   std::lock_guard lock(mutex_);
   devices_.clear();
   for (const auto& p : paths)
-    devices_.push_back({p, 512, false});
+    devices_.push_back({p, 512, false, std::nullopt});
+}
+
+void DriveTable::SetBlockDevices(const std::vector<BlockDeviceDescription>& devices) {
+  std::lock_guard lock(mutex_);
+  devices_.clear();
+  for (const auto& d : devices)
+    devices_.push_back({d.path, 512, false, d});
+}
+
+int DriveTable::BlockDeviceCount() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(devices_.size());
 }
 
 int DriveTable::AddImage(const std::string& path, std::uint32_t sectorSize) {
   std::lock_guard lock(mutex_);
-  images_.push_back({path, sectorSize, true});
+  images_.push_back({path, sectorSize, true, std::nullopt});
   return static_cast<int>(devices_.size() + images_.size() - 1);
 }
 

@@ -1,6 +1,7 @@
 #include "storage/device.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "common/database.h"
@@ -38,6 +39,7 @@ CDevice::~CDevice() {
 }
 
 int CDevice::Open() {
+  openError_ = ENODEV;
   if (driveIndex_ < 0 || driveIndex_ > kMaxDriveIndex)
     return 0;
   Close();
@@ -46,6 +48,7 @@ int CDevice::Open() {
     return 0;
   imageSectorSize_ = drive->imageSectorSize;
   fd_ = platform::OpenReadOnly(drive->path);
+  openError_ = fd_ >= 0 ? 0 : errno;
   return fd_ >= 0 ? 1 : 0;
 }
 

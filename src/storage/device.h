@@ -50,6 +50,8 @@ class CDevice : public IDevice {
   // The drive number when it lies in 0..20, otherwise -1.
   int GetDriveNumber() const { return driveIndex_ >= 0 && driveIndex_ <= 20 ? driveIndex_ : -1; }
   std::uint64_t GetLastOffset() const { return lastOffset_; }
+  // The errno of the last failed Open (ENODEV for a number the drive table does not hold), else 0.
+  int GetOpenError() const { return openError_; }
 
  private:
   std::uint32_t bytesPerSector_ = 0;
@@ -58,6 +60,7 @@ class CDevice : public IDevice {
   std::uint64_t sectorCount_ = 0;
   std::uint64_t lastOffset_ = 0;
   std::uint32_t imageSectorSize_ = 512;
+  int openError_ = 0;
 };
 
 // A range of sectors of an inner device (a partition, volume or gap). Reads are relative to the
