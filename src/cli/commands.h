@@ -14,5 +14,6 @@ struct Command {
 
 Command AddInfoCommand(CLI::App& app);
 Command AddDrivesCommand(CLI::App& app);
+Command AddScanCommand(CLI::App& app);
 
 }  // namespace korvex::cli

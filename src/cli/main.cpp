@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   const std::vector<korvex::cli::Command> commands = {
       korvex::cli::AddInfoCommand(app),
       korvex::cli::AddDrivesCommand(app),
+      korvex::cli::AddScanCommand(app),
   };
 
   try {

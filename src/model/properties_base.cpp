@@ -18,9 +18,10 @@ char Upper(char c) {
 }
 
 std::unique_ptr<char[]> CopyText(std::string_view text) {
+  // make_unique value-initialises: the copy ends in its NUL; an empty view may have no data at all.
   auto copy = std::make_unique<char[]>(text.size() + 1);
-  std::memcpy(copy.get(), text.data(), text.size());
-  copy[text.size()] = 0;
+  if (!text.empty())
+    std::memcpy(copy.get(), text.data(), text.size());
   return copy;
 }
 

@@ -9,31 +9,13 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "cli/run_cli.h"
 #include "fixtures.h"
 #include "storage/partition_images.h"
 #include "storage/volume.h"
 
 namespace korvex {
 namespace {
-
-struct CliRun {
-  int status;
-  std::string out;
-};
-
-CliRun RunCli(const std::string& arguments) {
-  const std::string command = std::string(KORVEX_CLI) + " " + arguments + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  CliRun run{-1, {}};
-  if (!pipe)
-    return run;
-  char buffer[4096];
-  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 std::string ImageArgument(const test::PartitionImage& image) {
   return "--image " + test::FixturePath(image.file) + (image.sectorSize == 512 ? "" : ":4096");
