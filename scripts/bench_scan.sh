@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Scan throughput against `cat > /dev/null` on the same page-cached image, in the same run.
-# Usage: scripts/bench_scan.sh [--raw] [IMAGE] (default: a 2 GiB file of random bytes in $TMPDIR).
+# Usage: scripts/bench_scan.sh [--raw] [IMAGE | mixed]
+#   IMAGE defaults to a 2 GiB file of random bytes in $TMPDIR; "mixed" is a 1 GiB image of the real
+#   picture samples of the tests, each starting a sector, repeated between stretches of random bytes.
 # Without --raw the controllers do nothing (the search machine's own overhead); with it the RAW
 # controller offers every sector to every analyser.
 set -euo pipefail
@@ -11,12 +13,32 @@ if [ "${1:-}" = --raw ]; then
   shift
 fi
 image=${1:-${TMPDIR:-/tmp}/korvex-bench-2g.img}
-if [ ! -f "$image" ]; then
+cmake --preset release -DKORVEX_BUILD_BENCH=ON >/dev/null
+cmake --build --preset release --target bench_scan_throughput korvex_test_data >/dev/null
+if [ "$image" = mixed ]; then
+  image=${TMPDIR:-/tmp}/korvex-bench-mixed-1g.img
+  if [ ! -f "$image" ]; then
+    echo "making $image (1 GiB of picture samples and random bytes)"
+    python3 - "$image" build/release/tests/data/pictures <<'PY'
+import os, random, sys
+out, folder = sys.argv[1], sys.argv[2]
+samples = [open(os.path.join(folder, n), "rb").read() for n in sorted(os.listdir(folder))]
+rng = random.Random(1)
+with open(out, "wb") as f:
+    size = 0
+    while size < 1 << 30:
+        for data in samples:
+            gap = os.urandom(512 * rng.randint(1, 64))
+            padded = data + bytes(-len(data) % 512)
+            f.write(gap + padded)
+            size += len(gap) + len(padded)
+    f.truncate(1 << 30)
+PY
+  fi
+elif [ ! -f "$image" ]; then
   echo "making $image (2 GiB)"
   head -c $((2 << 30)) /dev/urandom > "$image"
 fi
-cmake --preset release -DKORVEX_BUILD_BENCH=ON >/dev/null
-cmake --build --preset release --target bench_scan_throughput >/dev/null
 bench=build/release/bench/bench_scan_throughput
 
 cat "$image" > /dev/null  # into the page cache

@@ -32,9 +32,9 @@ void RawReadWindow::Open(IDevice* device, std::uint64_t baseSector) {
   window_ = kNone;
   sectorSize_ = CDataBase::Instance().bytesPerSector;
   windowBytes_ = sectorSize_ == 512 || sectorSize_ == 4096 ? kWindowSectors * sectorSize_ : 0;
+  // The buffer is not cleared here: every window is cleared where a read may not fill it, and the
+  // tail after the window is never written.
   buffer_ = windowBytes_ ? SharedWindowBuffer(sectorSize_) : nullptr;
-  if (buffer_)
-    std::memset(buffer_, 0, windowBytes_ + kTailBytes);
 }
 
 const std::uint8_t* RawReadWindow::At(std::uint64_t offset) {
@@ -46,8 +46,13 @@ const std::uint8_t* RawReadWindow::At(std::uint64_t offset) {
     remaining_ = kWindowSectors - inWindow / sectorSize_;
     return buffer_ + inWindow;
   }
-  std::memset(buffer_, 0, windowBytes_);
   const std::uint64_t first = base_ + kWindowSectors * n;
+  const std::uint64_t sectors = device_->GetSectorCount();
+  // A window inside the device is overwritten whole by a read that succeeds; any other is cleared
+  // first, so that what the device does not hold reads as zeros.
+  const bool inside = first < sectors && sectors - first >= kWindowSectors;
+  if (!inside)
+    std::memset(buffer_, 0, windowBytes_);
   if (device_->Read(buffer_, first, kWindowSectors, sectorSize_)) {
     window_ = n;
     remaining_ = kWindowSectors;
@@ -55,7 +60,8 @@ const std::uint8_t* RawReadWindow::At(std::uint64_t offset) {
   }
   // The window runs past the device's end: read what is left of it, and read again next time.
   window_ = kNone;
-  const std::uint64_t sectors = device_->GetSectorCount();
+  if (inside)
+    std::memset(buffer_, 0, windowBytes_);
   if (first == sectors)
     return nullptr;
   remaining_ = (sectors - first) % kWindowSectors;
