@@ -105,6 +105,54 @@ struct Extent {
   std::uint64_t End() const { return set ? offset + length : 0; }
 };
 
+// The single offsets and lengths a directory may give for its image data, by tag.
+struct ImageExtents {
+  Extent strip, tile, jpeg, image, alpha;
+
+  // Takes `value` when `tag` is one of those offsets or lengths; false for any other tag.
+  bool Record(std::uint16_t tag, std::uint64_t value) {
+    Extent* extent = nullptr;
+    bool isOffset = false;
+    switch (tag) {
+      case kStripOffsets:
+        extent = &strip, isOffset = true;
+        break;
+      case kStripByteCounts:
+        extent = &strip;
+        break;
+      case kTileOffsets:
+        extent = &tile, isOffset = true;
+        break;
+      case kTileByteCounts:
+        extent = &tile;
+        break;
+      case kJpegOffset:
+        extent = &jpeg, isOffset = true;
+        break;
+      case kJpegLength:
+        extent = &jpeg;
+        break;
+      case kImageOffset:
+        extent = &image, isOffset = true;
+        break;
+      case kImageByteCount:
+        extent = &image;
+        break;
+      case kAlphaOffset:
+        extent = &alpha, isOffset = true;
+        break;
+      case kAlphaByteCount:
+        extent = &alpha;
+        break;
+      default:
+        return false;
+    }
+    (isOffset ? extent->offset : extent->length) = value;
+    extent->set = true;
+    return true;
+  }
+};
+
 // A strip or tile array: its entry, to be read once the directory is done.
 struct Array {
   std::uint16_t type = 0;
@@ -261,7 +309,7 @@ bool FileTIFAnalyser::WalkDirectory(Walk& walk, std::uint64_t dir, int depth, bo
   // The directory itself (count, entries, next offset) is part of the file; a writer may place it
   // after the image data.
   std::uint64_t largest = dir + 2 + 12 * std::uint64_t{n} + 4;
-  Extent strip, tile, jpeg, image, alpha;
+  ImageExtents extents;
   Array stripOffsets, stripCounts, tileOffsets, tileCounts;
   for (std::uint64_t i = 0; i < n; ++i) {
     Entry e;
@@ -284,36 +332,6 @@ bool FileTIFAnalyser::WalkDirectory(Walk& walk, std::uint64_t dir, int depth, bo
     if (e.count == 1 && e.bytes <= 4) {
       const std::uint32_t v = e.single;
       switch (e.tag) {
-        case kStripOffsets:
-          strip.offset = v, strip.set = true;
-          break;
-        case kStripByteCounts:
-          strip.length = v, strip.set = true;
-          break;
-        case kTileOffsets:
-          tile.offset = v, tile.set = true;
-          break;
-        case kTileByteCounts:
-          tile.length = v, tile.set = true;
-          break;
-        case kJpegOffset:
-          jpeg.offset = v, jpeg.set = true;
-          break;
-        case kJpegLength:
-          jpeg.length = v, jpeg.set = true;
-          break;
-        case kImageOffset:
-          image.offset = v, image.set = true;
-          break;
-        case kImageByteCount:
-          image.length = v, image.set = true;
-          break;
-        case kAlphaOffset:
-          alpha.offset = v, alpha.set = true;
-          break;
-        case kAlphaByteCount:
-          alpha.length = v, alpha.set = true;
-          break;
         case kSubIfds:
         case kKodakIfd:
         case kExifIfd: {
@@ -324,6 +342,7 @@ bool FileTIFAnalyser::WalkDirectory(Walk& walk, std::uint64_t dir, int depth, bo
           break;
         }
         default:
+          extents.Record(e.tag, v);
           break;
       }
     } else if (e.count >= 2) {
@@ -372,34 +391,18 @@ bool FileTIFAnalyser::WalkDirectory(Walk& walk, std::uint64_t dir, int depth, bo
             }
           }
           break;
-        case kJpegOffset:
-          jpeg.offset = 1, jpeg.set = true;
-          break;
-        case kJpegLength:
-          jpeg.length = 1, jpeg.set = true;
-          break;
-        case kImageOffset:
-          image.offset = 1, image.set = true;
-          break;
-        case kImageByteCount:
-          image.length = 1, image.set = true;
-          break;
-        case kAlphaOffset:
-          alpha.offset = 1, alpha.set = true;
-          break;
-        case kAlphaByteCount:
-          alpha.length = 1, alpha.set = true;
-          break;
         default:
+          // An offset or length given as an array counts as the value 1, as a single one would.
+          extents.Record(e.tag, 1);
           break;
       }
     }
   }
-  largest = std::max({largest, alpha.End(), image.End(), jpeg.End()});
-  if (strip.offset != 0xFFFFFFFF)
-    largest = std::max(largest, strip.End());
-  if (tile.offset != 0xFFFFFFFF)
-    largest = std::max(largest, tile.End());
+  largest = std::max({largest, extents.alpha.End(), extents.image.End(), extents.jpeg.End()});
+  if (extents.strip.offset != 0xFFFFFFFF)
+    largest = std::max(largest, extents.strip.End());
+  if (extents.tile.offset != 0xFFFFFFFF)
+    largest = std::max(largest, extents.tile.End());
   if (stripOffsets.set && stripCounts.set && !walk.ArrayEnd(stripOffsets, stripCounts, largest))
     return false;
   if (tileOffsets.set && tileCounts.set && !walk.ArrayEnd(tileOffsets, tileCounts, largest))
@@ -424,50 +427,17 @@ bool FileTIFAnalyser::WalkMakerNote(Walk& walk, std::uint64_t dir, std::uint64_t
   if (!walk.r.U16(dir, walk.be, n) || n > kMaxEntries)
     return false;
   std::uint64_t largest = 0;
-  Extent strip, tile, jpeg, image, alpha;
+  ImageExtents extents;
   for (std::uint64_t i = 0; i < n; ++i) {
     Entry e;
     if (!walk.ReadEntry(dir + 2 + 12 * i, e))
       return false;
     if (e.bytes > 4)
       largest = std::max(largest, e.value + e.bytes);
-    const std::uint32_t v = e.single;
-    switch (e.tag) {
-      case kStripOffsets:
-        strip.offset = v, strip.set = true;
-        break;
-      case kStripByteCounts:
-        strip.length = v, strip.set = true;
-        break;
-      case kTileOffsets:
-        tile.offset = v, tile.set = true;
-        break;
-      case kTileByteCounts:
-        tile.length = v, tile.set = true;
-        break;
-      case kJpegOffset:
-        jpeg.offset = v, jpeg.set = true;
-        break;
-      case kJpegLength:
-        jpeg.length = v, jpeg.set = true;
-        break;
-      case kImageOffset:
-        image.offset = v, image.set = true;
-        break;
-      case kImageByteCount:
-        image.length = v, image.set = true;
-        break;
-      case kAlphaOffset:
-        alpha.offset = v, alpha.set = true;
-        break;
-      case kAlphaByteCount:
-        alpha.length = v, alpha.set = true;
-        break;
-      default:
-        break;
-    }
+    extents.Record(e.tag, e.single);
   }
-  largest = std::max({largest, strip.End(), tile.End(), jpeg.End(), image.End(), alpha.End()});
+  largest = std::max({largest, extents.strip.End(), extents.tile.End(), extents.jpeg.End(),
+                      extents.image.End(), extents.alpha.End()});
   if (largest > kMaxFileSize)
     return false;
   end = largest;
