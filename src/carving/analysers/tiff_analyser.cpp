@@ -110,48 +110,37 @@ struct ImageExtents {
   Extent strip, tile, jpeg, image, alpha;
 
   // Takes `value` when `tag` is one of those offsets or lengths; false for any other tag.
-  bool Record(std::uint16_t tag, std::uint64_t value) {
-    Extent* extent = nullptr;
-    bool isOffset = false;
-    switch (tag) {
-      case kStripOffsets:
-        extent = &strip, isOffset = true;
-        break;
-      case kStripByteCounts:
-        extent = &strip;
-        break;
-      case kTileOffsets:
-        extent = &tile, isOffset = true;
-        break;
-      case kTileByteCounts:
-        extent = &tile;
-        break;
-      case kJpegOffset:
-        extent = &jpeg, isOffset = true;
-        break;
-      case kJpegLength:
-        extent = &jpeg;
-        break;
-      case kImageOffset:
-        extent = &image, isOffset = true;
-        break;
-      case kImageByteCount:
-        extent = &image;
-        break;
-      case kAlphaOffset:
-        extent = &alpha, isOffset = true;
-        break;
-      case kAlphaByteCount:
-        extent = &alpha;
-        break;
-      default:
-        return false;
-    }
-    (isOffset ? extent->offset : extent->length) = value;
-    extent->set = true;
-    return true;
-  }
+  bool Record(std::uint16_t tag, std::uint64_t value);
 };
+
+bool ImageExtents::Record(std::uint16_t tag, std::uint64_t value) {
+  struct Slot {
+    std::uint16_t tag;
+    Extent ImageExtents::*extent;
+    std::uint64_t Extent::*field;
+  };
+  static constexpr Slot kSlots[] = {
+      {kStripOffsets, &ImageExtents::strip, &Extent::offset},
+      {kStripByteCounts, &ImageExtents::strip, &Extent::length},
+      {kTileOffsets, &ImageExtents::tile, &Extent::offset},
+      {kTileByteCounts, &ImageExtents::tile, &Extent::length},
+      {kJpegOffset, &ImageExtents::jpeg, &Extent::offset},
+      {kJpegLength, &ImageExtents::jpeg, &Extent::length},
+      {kImageOffset, &ImageExtents::image, &Extent::offset},
+      {kImageByteCount, &ImageExtents::image, &Extent::length},
+      {kAlphaOffset, &ImageExtents::alpha, &Extent::offset},
+      {kAlphaByteCount, &ImageExtents::alpha, &Extent::length},
+  };
+  for (const Slot& slot : kSlots) {
+    if (slot.tag == tag) {
+      Extent& extent = this->*slot.extent;
+      extent.*slot.field = value;
+      extent.set = true;
+      return true;
+    }
+  }
+  return false;
+}
 
 // A strip or tile array: its entry, to be read once the directory is done.
 struct Array {
