@@ -15,5 +15,6 @@ struct Command {
 Command AddInfoCommand(CLI::App& app);
 Command AddDrivesCommand(CLI::App& app);
 Command AddScanCommand(CLI::App& app);
+Command AddRecoverCommand(CLI::App& app);
 
 }  // namespace korvex::cli

@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
       korvex::cli::AddInfoCommand(app),
       korvex::cli::AddDrivesCommand(app),
       korvex::cli::AddScanCommand(app),
+      korvex::cli::AddRecoverCommand(app),
   };
 
   try {

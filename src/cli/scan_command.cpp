@@ -10,13 +10,12 @@
 #include <string>
 
 #include "app/lost_file_scan.h"
-#include "app/volume_probe.h"
 #include "cli/commands.h"
+#include "cli/scan_target.h"
 #include "cli/terminal_progress.h"
 #include "common/database.h"
 #include "model/data_run_list.h"
 #include "model/file_node.h"
-#include "platform/drive_table.h"
 #include "storage/drive_list.h"
 
 namespace korvex::cli {
@@ -64,30 +63,12 @@ std::vector<FoundFile> FilesOf(CFileSystemNode* root) {
 }
 
 int RunScan(const ScanOptionsCli& options) {
-  auto& table = platform::DriveTable::Instance();
-  table.Clear();
-  const int number = table.AddImage(options.target, options.sectorSize);
-  std::vector<DriveOpenFailure> failures;
-  ListDrives(&failures);
-  CDevice* drive = FindDrive(number);
-  if (!drive) {
-    const int error = failures.empty() ? 0 : failures.front().error;
-    std::fprintf(stderr, "korvex-cli: cannot open %s%s%s\n", options.target.c_str(), error ? ": " : "",
-                 error ? std::strerror(error) : "");
-    return 1;
-  }
-  ListAllVolumes(VolumeAnalysers());
-  CDataBase::Instance().bytesPerSector = drive->GetBytesPerSector();
-
-  const DriveTargets targets = TargetsOfDrive(*drive);
-  const std::optional<ScanTarget> target = ChooseTarget(targets, options.volume, options.gap);
-  if (!target) {
-    std::fprintf(stderr,
-                 "korvex-cli: %s has no %s %zu (it has %zu volumes and %zu gaps; see korvex-cli drives)\n",
-                 options.target.c_str(), options.gap ? "gap" : "volume",
-                 options.gap ? *options.gap : *options.volume, targets.volumes.size(), targets.gaps.size());
-    return 2;
-  }
+  const OpenedTarget opened =
+      OpenScanTarget({options.target, options.sectorSize, options.volume, options.gap});
+  if (opened.status != 0)
+    return opened.status;
+  CDevice* drive = opened.drive;
+  const std::optional<ScanTarget>& target = opened.target;
 
   CTerminalProgress progress;
   progress.SetTotalSectors(target->SectorsToScan());
