@@ -18,6 +18,7 @@
 #include "model/file_node.h"
 #include "ntfs/ntfs_record.h"
 #include "output/file_services.h"
+#include "output/lznt1.h"
 #include "scan/search_sink.h"
 #include "storage/device.h"
 
@@ -108,6 +109,106 @@ std::uint32_t RecoveredFileWriter::CopyRuns(int fd, IDataRunList& runs, std::uin
   return kWritten;
 }
 
+std::uint32_t RecoveredFileWriter::WriteCompressedFile(int fd, IDataRunList& runs, std::uint64_t size) {
+  constexpr std::uint64_t kUnitClusters = 16;
+  if (bytesPerSector_ != 512 || sectorsPerCluster_ == 0 || sectorsPerCluster_ > 8 || !device_)
+    return kFailed;
+  const std::uint64_t clusterBytes = std::uint64_t{sectorsPerCluster_} * bytesPerSector_;
+  const std::uint64_t deviceSectors = device_->GetSectorCount();
+  struct Piece {
+    bool sparse;
+    std::uint64_t lcn;
+    std::uint64_t count;
+  };
+  std::vector<Piece> unit;
+  std::uint64_t unitClusters = 0;
+  std::uint64_t due = size;
+  std::uint64_t written = 0;
+  std::vector<std::uint8_t> buffer;
+
+  // Puts `bytes` (or, when null, that many zeros as a hole) at the end of the file, cut to what is due.
+  auto put = [&](const std::uint8_t* bytes, std::uint64_t n) -> bool {
+    n = std::min(n, due);
+    if (bytes ? !WriteAll(fd, bytes, static_cast<std::size_t>(n))
+              : lseek(fd, static_cast<off_t>(n), SEEK_CUR) < 0)
+      return false;
+    due -= n;
+    written += n;
+    return true;
+  };
+  auto finishUnit = [&]() -> std::uint32_t {
+    std::uint64_t dataClusters = 0;
+    for (const Piece& p : unit)
+      dataClusters += p.sparse ? 0 : p.count;
+    const std::uint64_t unitBytes = unitClusters * clusterBytes;
+    const std::uint64_t before = written;
+    if (dataClusters == 0) {
+      if (!put(nullptr, unitBytes))
+        return kFailed;
+    } else {
+      buffer.assign(dataClusters * clusterBytes, 0);
+      std::uint64_t at = 0;
+      for (const Piece& p : unit) {
+        if (p.sparse)
+          continue;
+        const std::uint64_t lba = volumeBase_ + p.lcn * sectorsPerCluster_;
+        const std::uint64_t sectors = p.count * sectorsPerCluster_;
+        if (lba >= deviceSectors || sectors > deviceSectors - lba)
+          return kFailed;  // the unit lies past the device
+        unreadableSectors_ += ReadSalvaging(*device_, buffer.data() + at, lba, sectors, bytesPerSector_);
+        at += sectors * bytesPerSector_;
+      }
+      if (!unit.back().sparse) {
+        if (!put(buffer.data(), buffer.size()))
+          return kFailed;
+      } else {
+        const std::vector<std::uint8_t> plain = DecompressLznt1Unit(buffer);
+        if (!put(plain.data(), std::min<std::uint64_t>(plain.size(), unitBytes)))
+          return kFailed;
+      }
+      if (written - before < unitBytes && !put(nullptr, unitBytes - (written - before)))
+        return kFailed;
+    }
+    unit.clear();
+    unitClusters = 0;
+    if (callback_ && callback_->BytesWritten(written - before) == -1)
+      return kCancelled;
+    return kWritten;
+  };
+
+  for (const DataRun* run = runs.First(); run && due > 0; run = runs.Next()) {
+    if (callback_ && callback_->Poll() == -1)
+      return kFailed;
+    if (!run->IsSparse() && run->start < 0)
+      return kFailed;
+    std::uint64_t lcn = run->IsSparse() ? 0 : static_cast<std::uint64_t>(run->start);
+    // Cluster numbers beyond what a sector number can hold lie past any device.
+    if (!run->IsSparse() &&
+        (lcn > (std::numeric_limits<std::uint64_t>::max() - volumeBase_) / sectorsPerCluster_ / 2 ||
+         run->length > std::numeric_limits<std::uint64_t>::max() / 2 / sectorsPerCluster_))
+      return kFailed;
+    for (std::uint64_t left = run->length; left > 0 && due > 0;) {
+      const std::uint64_t take = std::min(left, kUnitClusters - unitClusters);
+      unit.push_back({run->IsSparse(), lcn, take});
+      if (!run->IsSparse())
+        lcn += take;
+      left -= take;
+      unitClusters += take;
+      if (unitClusters == kUnitClusters) {
+        if (const std::uint32_t r = finishUnit(); r != kWritten)
+          return r;
+      }
+    }
+  }
+  if (!unit.empty() && due > 0) {
+    if (const std::uint32_t r = finishUnit(); r != kWritten)
+      return r;
+  }
+  if (ftruncate(fd, static_cast<off_t>(written)) != 0)
+    return kFailed;
+  return kWritten;
+}
+
 std::uint32_t RecoveredFileWriter::WriteFileData(CFileNode* node, const std::string& path) {
   std::uint64_t base = 0;
   std::uint32_t sectors = 0;
@@ -121,10 +222,10 @@ std::uint32_t RecoveredFileWriter::WriteFileData(CFileNode* node, const std::str
   if (callback_ && callback_->FileStarted(properties->GetName()) == -1)
     return kCancelled;
   const std::uint16_t attributes = properties->GetAttributes();
-  if (attributes & file_attr::kCompressed) {
-    // Compressed data cannot be copied as it lies; it is decompressed only for clusters up to 4 KB.
+  const bool compressed = (attributes & file_attr::kCompressed) != 0;
+  // Compression units are 16 clusters; the decoder handles units of at most 64 KB.
+  if (compressed && sectorsPerCluster_ > 8)
     return kFailed;
-  }
 
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
@@ -153,8 +254,10 @@ std::uint32_t RecoveredFileWriter::WriteFileData(CFileNode* node, const std::str
           result = kCancelled;
       }
     }
-  } else {
+  } else if (!compressed) {
     result = CopyRuns(fd, *runs, size);
+  } else if (bytesPerSector_ == 512) {
+    result = WriteCompressedFile(fd, *runs, size);
   }
 
   if (result == kWritten) {

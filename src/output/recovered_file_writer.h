@@ -33,6 +33,12 @@ class RecoveredFileWriter {
   // a run reaching past the device's end writes what lies before it and fails.
   std::uint32_t CopyRuns(int fd, IDataRunList& runs, std::uint64_t length);
 
+  // Writes the first `size` bytes of an NTFS-compressed file: its runs cut into compression units of 16
+  // clusters; a unit of data only is stored as is, one that ends in a sparse run is LZNT1 data, a
+  // sparse unit is zeros. A unit that decodes short is padded with zeros to its full length, so that
+  // the units after it stay in place. Needs 512-byte sectors and at most 8 sectors per cluster.
+  std::uint32_t WriteCompressedFile(int fd, IDataRunList& runs, std::uint64_t size);
+
   void SetBytesPerSector(std::uint32_t bytes) { bytesPerSector_ = bytes; }
   std::uint64_t UnreadableSectors() const { return unreadableSectors_; }
 
