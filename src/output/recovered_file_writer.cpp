@@ -17,6 +17,7 @@
 #include "model/data_run_list.h"
 #include "model/file_node.h"
 #include "ntfs/ntfs_record.h"
+#include "output/efs_layout.h"
 #include "output/file_services.h"
 #include "output/lznt1.h"
 #include "scan/search_sink.h"
@@ -237,7 +238,25 @@ std::uint32_t RecoveredFileWriter::WriteFileData(CFileNode* node, const std::str
       return kFailed;
   }
   const std::uint64_t size = properties->GetSize();
+  lastPath_ = path;
   std::uint32_t result = kFailed;
+  // An encrypted file gets the intermediate layout when its $EFS stream can be read: header, stream,
+  // and its raw data rounded up to whole 512-byte blocks. Otherwise its raw encrypted bytes alone.
+  std::uint64_t length = size;
+  bool efsWritten = false;
+  if ((attributes & file_attr::kEncrypted) && device_) {
+    std::vector<std::uint8_t> efs;
+    if (ReadEfsStream(*device_, bytesPerSector_, kFileRecordSize, properties->GetRecordSector(), volumeBase_,
+                      sectorsPerCluster_, efs)) {
+      if (!WriteEfsHeader(fd, static_cast<std::uint32_t>(efs.size())) ||
+          !WriteAll(fd, efs.data(), efs.size())) {
+        close(fd);
+        return kFailed;
+      }
+      efsWritten = true;
+      length = (size + 511) / 512 * 512;
+    }
+  }
   std::unique_ptr<IDataRunList> runs = properties->CreateDataRunList();
   const DataRun* firstRun = runs ? runs->First() : nullptr;
   if (!runs || !firstRun) {
@@ -255,9 +274,25 @@ std::uint32_t RecoveredFileWriter::WriteFileData(CFileNode* node, const std::str
       }
     }
   } else if (!compressed) {
-    result = CopyRuns(fd, *runs, size);
+    result = CopyRuns(fd, *runs, length);
   } else if (bytesPerSector_ == 512) {
     result = WriteCompressedFile(fd, *runs, size);
+  }
+
+  if (result == kWritten && efsWritten) {
+    // No raw-encrypted import here: the raw-import stream is kept as "<name>.EFS", the intermediate
+    // file removed. When the conversion fails the intermediate layout stays.
+    close(fd);
+    const std::string efsPath = path + ".EFS";
+    fd = ConvertToRawImport(path, efsPath, size, callback_);
+    if (fd >= 0) {
+      unlink(path.c_str());
+      lastPath_ = efsPath;
+    } else {
+      fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+      if (fd < 0)
+        return kFailed;
+    }
   }
 
   if (result == kWritten) {
@@ -275,7 +310,7 @@ std::uint32_t RecoveredFileWriter::WriteFileData(CFileNode* node, const std::str
   if (close(fd) != 0 && result == kWritten)
     result = kFailed;
   if (result == kWritten && callback_) {
-    callback_->BytesWithdrawn(0);
+    callback_->BytesWithdrawn(static_cast<std::uint32_t>(length - size));
     if (callback_->FileDone(1) == -1)
       result = kCancelled;
   }
@@ -422,6 +457,9 @@ void RecoverJob::Walk() {
       record.path = made.rfind(outputFolder_ + "/", 0) == 0 ? made.substr(outputFolder_.size() + 1)
                                                             : "../" + made.substr(made.rfind('/') + 1);
       record.result = writer.WriteFileData(node, made);
+      // An encrypted file may have been kept under another name.
+      if (writer.LastPath() != made)
+        record.path += writer.LastPath().substr(made.size());
     }
     records_.push_back(record);
     if (record.result == kCancelled) {

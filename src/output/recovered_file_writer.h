@@ -41,6 +41,8 @@ class RecoveredFileWriter {
 
   void SetBytesPerSector(std::uint32_t bytes) { bytesPerSector_ = bytes; }
   std::uint64_t UnreadableSectors() const { return unreadableSectors_; }
+  // The path the last WriteFileData left its file at ("<path>.EFS" for a converted encrypted file).
+  const std::string& LastPath() const { return lastPath_; }
 
  private:
   IFileRecoverCallback* callback_;
@@ -49,6 +51,7 @@ class RecoveredFileWriter {
   std::uint32_t sectorsPerCluster_ = 1;
   std::uint32_t bytesPerSector_;
   std::uint64_t unreadableSectors_ = 0;
+  std::string lastPath_;
 };
 
 // One file the job handled, for reports: path relative to the output folder ("" when no file could
