@@ -2,7 +2,7 @@
 .PHONY: demo test deps release
 
 CLI := build/release/src/cli/korvex-cli
-DEMO_CARD := build/release/tests/data/fat/card.img
+DEMO_CARD := build/release/tests/data/card/sample_card.img
 
 deps:
 	scripts/install-deps.sh
@@ -22,8 +22,10 @@ test: release
 	cmake --build --preset tsan
 	ctest --preset tsan
 
-# The main job on the bundled sample card.
+# The main job on the bundled sample card: its photos were deleted or lost when the card was
+# formatted again; they are found by content and saved below ./demo-recovered.
 demo: deps
 	cmake --preset release
 	cmake --build --preset release --target korvex-cli korvex_test_data
 	$(CLI) info $(DEMO_CARD)
+	$(CLI) recover $(DEMO_CARD) --out ./demo-recovered
