@@ -29,8 +29,11 @@ namespace {
 
 // Data moves in chunks of at most this many sectors.
 constexpr std::uint64_t kChunkSectors = 128;
-// FILE records of the volumes we meet are 1024 bytes.
-constexpr std::size_t kFileRecordSize = 1024;
+// FILE records are 1024 bytes, or one sector where sectors are larger (4096-byte sectors give
+// 4096-byte records).
+std::size_t FileRecordSize(std::uint32_t bytesPerSector) {
+  return std::max<std::size_t>(1024, bytesPerSector);
+}
 
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
   while (size > 0) {
@@ -246,8 +249,8 @@ std::uint32_t RecoveredFileWriter::WriteFileData(CFileNode* node, const std::str
   bool efsWritten = false;
   if ((attributes & file_attr::kEncrypted) && device_) {
     std::vector<std::uint8_t> efs;
-    if (ReadEfsStream(*device_, bytesPerSector_, kFileRecordSize, properties->GetRecordSector(), volumeBase_,
-                      sectorsPerCluster_, efs)) {
+    if (ReadEfsStream(*device_, bytesPerSector_, FileRecordSize(bytesPerSector_),
+                      properties->GetRecordSector(), volumeBase_, sectorsPerCluster_, efs)) {
       if (!WriteEfsHeader(fd, static_cast<std::uint32_t>(efs.size())) ||
           !WriteAll(fd, efs.data(), efs.size())) {
         close(fd);
@@ -264,7 +267,7 @@ std::uint32_t RecoveredFileWriter::WriteFileData(CFileNode* node, const std::str
   } else if (runs->IsResident()) {
     std::vector<std::uint8_t> value;
     if (device_ && firstRun->start >= 0 &&
-        ReadResidentData(*device_, bytesPerSector_, kFileRecordSize,
+        ReadResidentData(*device_, bytesPerSector_, FileRecordSize(bytesPerSector_),
                          static_cast<std::uint64_t>(firstRun->start), runs->GetResidentOffset(), value)) {
       const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(value.size(), size));
       if (WriteAll(fd, value.data(), n)) {

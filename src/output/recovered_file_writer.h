@@ -68,7 +68,6 @@ class RecoverJob {
  public:
   static constexpr const char* kOutputFolderName = "Recovered Files";
   static constexpr const char* kAbnormalFolderName = "path abnormal file";
-  static constexpr std::size_t kMaxTargetLength = 1040;
 
   RecoverJob(IFileRecoverCallback* callback, IDevice* device, CFileNode* root, std::string targetFolder)
       : callback_(callback), device_(device), root_(root), targetFolder_(std::move(targetFolder)) {}

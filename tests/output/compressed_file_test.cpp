@@ -102,6 +102,49 @@ TEST(CompressedFile, WrittenByteForByteOnEveryImageThatAllowsIt) {
   }
 }
 
+TEST(ResidentFile, WrittenFromItsRecordOnEverySectorSize) {
+  for (const auto& image : test::kNtfsImages) {
+    if (!image.filled)
+      continue;
+    SCOPED_TRACE(image.file);
+    const std::vector<test::WrittenFile> files = test::WrittenFiles(image);
+    const auto f = std::find_if(files.begin(), files.end(), [](auto& w) { return w.name == "small.txt"; });
+    ASSERT_NE(f, files.end());
+    test::OpenNtfs ntfs(image);
+    const std::optional<std::uint64_t> lba = ntfs.RecordLba(f->record);
+    ASSERT_TRUE(lba);
+    std::vector<std::uint8_t> record = ntfs.ReadAt(*lba);
+    ASSERT_TRUE(ApplyFixup(record));
+    const std::optional<NtfsAttribute> data = FindAttribute(record, attribute::kData, 0);
+    ASSERT_TRUE(data && !data->IsNonResident());
+    CResidentNTFSDataRunList runs;
+    runs.Push({static_cast<std::int64_t>(*lba), 1});
+    runs.SetResidentOffset(static_cast<std::uint32_t>(data->ResidentValueOffset()));
+
+    auto* root = new CFileSystemNode;
+    root->properties = CFATFileAttribute::MakeSyntheticFolder("NTFS", 0).release();
+    root->SetVolumeGeometry(0, 0, image.sectorsPerCluster);
+    auto properties = std::make_unique<CFATFileAttribute>();
+    properties->SetName("small.txt");
+    properties->SetSize(f->size);
+    properties->SetAttributes(file_attr::kArchive);
+    properties->SetStoredRunList(std::make_unique<StoredRunList>(*ToStored(runs)));
+    auto* node = new CFileNode;
+    node->properties = properties.release();
+    AddChild(root, node);
+
+    CDataBase::Instance().bytesPerSector = image.sectorSize;
+    const std::string path = ::testing::TempDir() + "/korvex-small.txt";
+    std::remove(path.c_str());
+    ASSERT_EQ(RecoveredFileWriter(nullptr, &ntfs.device).WriteFileData(node, path), kWritten);
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), Payload(f->size, "a"));
+    std::remove(path.c_str());
+    ReleaseTree(root);
+  }
+  CDataBase::Instance().bytesPerSector = 512;
+}
+
 TEST(Lznt1, ChunksOfEveryKind) {
   // A stored chunk (bit 15 clear): 4 bytes; a compressed chunk: "abc" then a back-reference of
   // displacement 3, length 6; a reference before the chunk start gives zeros.
