@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and making fixtures need.
+# Installs the Debian 12 packages that building, testing, making fixtures and the benchmarks need.
 # Safe to run again: it installs only what is missing and updates the package lists only then.
 set -euo pipefail
 
@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   dosfstools mtools fdisk util-linux ntfs-3g python3
   imagemagick libimage-exiftool-perl
+  testdisk  # PhotoRec, the peer of bench/compare_photorec.sh
 )
 
 missing=()
