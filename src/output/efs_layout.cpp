@@ -1,5 +1,6 @@
 // EFS intermediate and raw-import layouts.
 #include "output/efs_layout.h"
+#include "output/file_services.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "model/data_run_reader.h"
 #include "ntfs/ntfs_record.h"
 #include "output/file_recover_callback.h"
+#include "output/file_services.h"
 #include "storage/device.h"
 
 namespace korvex {
@@ -42,19 +44,6 @@ class Layout {
   std::array<std::uint8_t, N> out_{};
   std::size_t at_ = 0;
 };
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 // Reads up to `size` bytes; the count read, or -1.
 ssize_t ReadUpTo(int fd, std::uint8_t* data, std::size_t size) {

@@ -38,6 +38,9 @@ int CreateNewFile(const std::string& path);
 // has no settable creation time.
 bool SetFileTimes(int fd, FileTime access, FileTime modification);
 
+// Writes all `size` bytes, retrying short and interrupted writes; false when the file takes no more.
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size);
+
 // The read-only attribute as a mode without write bits; other attributes have no equivalent. Applied
 // after the times, so that it cannot keep them from being set.
 bool ApplyReadOnly(int fd, bool readOnly);

@@ -35,19 +35,6 @@ std::size_t FileRecordSize(std::uint32_t bytesPerSector) {
   return std::max<std::size_t>(1024, bytesPerSector);
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 RecoveredFileWriter::RecoveredFileWriter(IFileRecoverCallback* callback, IDevice* device)
