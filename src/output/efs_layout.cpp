@@ -1,6 +1,5 @@
 // EFS intermediate and raw-import layouts.
 #include "output/efs_layout.h"
-#include "output/file_services.h"
 
 #include <fcntl.h>
 #include <unistd.h>
