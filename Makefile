@@ -11,9 +11,10 @@ release: deps
 	cmake --preset release
 	cmake --build --preset release
 
-# Every test, then the core tests and the fuzzers again under AddressSanitizer and UBSan, then
-# the threaded scan tests under ThreadSanitizer.
+# The layer check, every test, then the core tests and the fuzzers again under AddressSanitizer and
+# UBSan, then the threaded scan tests under ThreadSanitizer.
 test: release
+	python3 scripts/check_layers.py
 	ctest --preset release
 	cmake --preset asan-ubsan
 	cmake --build --preset asan-ubsan

@@ -11,7 +11,6 @@
 
 #include "app/volume_probe.h"
 #include "carving/raw_search_controller.h"
-#include "common/database.h"
 #include "scan/progress_sink.h"
 #include "scan/search_machine.h"
 

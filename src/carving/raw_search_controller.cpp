@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "carving/file_type_catalogue.h"
+#include "model/file_type_catalogue.h"
 #include "common/database.h"
 #include "scan/scan_options.h"
 

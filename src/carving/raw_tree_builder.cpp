@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "carving/file_type_catalogue.h"
+#include "model/file_type_catalogue.h"
 #include "model/file_node.h"
 #include "model/raw_file_properties.h"
 #include "scan/scan_options.h"

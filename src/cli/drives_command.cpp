@@ -13,7 +13,6 @@
 
 #include "app/volume_probe.h"
 #include "cli/commands.h"
-#include "common/database.h"
 #include "platform/drive_table.h"
 #include "platform/sysfs_drives.h"
 #include "storage/drive_list.h"
@@ -64,7 +63,7 @@ struct DriveView {
 std::vector<DriveView> Describe() {
   std::vector<DriveView> views;
   int gapCounter = 0;
-  for (const auto& drive : CDataBase::Instance().driveList) {
+  for (const auto& drive : ListedDrives::Instance().driveList) {
     DriveView view{};
     view.number = drive->GetDriveNumber();
     const auto path = platform::DriveTable::Instance().Lookup(view.number);

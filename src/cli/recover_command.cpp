@@ -20,7 +20,6 @@
 #include "cli/recover_progress.h"
 #include "cli/scan_target.h"
 #include "cli/terminal_progress.h"
-#include "common/database.h"
 #include "model/extension_classification.h"
 #include "model/file_node.h"
 #include "output/file_services.h"

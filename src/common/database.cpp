@@ -1,17 +1,10 @@
 #include "common/database.h"
 
-#include "storage/device.h"
-#include "storage/volume_list.h"
-
 namespace korvex {
 
 CDataBase::CDataBase() = default;
 
-CDataBase::~CDataBase() {
-  // The volumes' devices read through the drives: release them before the drives.
-  volumeList.clear();
-  driveList.clear();
-}
+CDataBase::~CDataBase() = default;
 
 CDataBase& CDataBase::Instance() {
   static CDataBase instance;

@@ -1,17 +1,12 @@
 // CDataBase: the one process-wide state record through which the storage layer, the scan engine,
-// the analyses and the front ends share the current sector size, the drive and volume lists, the scan
-// position and the found-file counters.
+// the analyses and the front ends share the current sector size, the scan position and the found-file
+// counters. The drive and volume lists, which own devices, live with the storage layer (ListedDrives).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 namespace korvex {
-
-class CDevice;
-struct ListedVolume;
 
 class CDataBase {
  public:
@@ -38,14 +33,6 @@ class CDataBase {
   std::atomic<std::uint64_t> foundTotal{0};
 
   void ResetFoundCounters();
-
-  // The drives that could be opened, in ascending drive number (ListDrives), and the volumes on them
-  // (ListAllVolumes). Both are rebuilt by one listing thread while every other thread waits for it to
-  // finish (joins it, or waits on its done flag with acquire ordering), so they need no lock; nothing
-  // reads them during a listing. The volumes' devices refer to the drives: list volumes after drives,
-  // and drop the volumes first.
-  std::vector<std::unique_ptr<CDevice>> driveList;
-  std::vector<ListedVolume> volumeList;
 
  private:
   CDataBase();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/byte_reader.h"
+#include "model/fat_directory_entry.h"
 #include "storage/device.h"
 #include "storage/volume.h"
 
@@ -62,25 +63,6 @@ struct FatGeometry {
 
 // LBA of cluster c (c >= 2): data area + (c - 2) × sectors per cluster; all ones for an unknown type.
 std::uint64_t ClusterToLba(const FatGeometry& volume, std::uint64_t cluster);
-
-// A 32-byte directory entry.
-namespace fat_entry {
-constexpr std::size_t kSize = 32;
-constexpr std::size_t kAttribute = 11;
-constexpr std::size_t kCreationTime = 14;
-constexpr std::size_t kCreationDate = 16;
-constexpr std::size_t kAccessDate = 18;
-constexpr std::size_t kClusterHigh = 20;
-constexpr std::size_t kModificationTime = 22;
-constexpr std::size_t kModificationDate = 24;
-constexpr std::size_t kClusterLow = 26;
-constexpr std::size_t kFileSize = 28;
-constexpr std::uint8_t kDeleted = 0xE5;
-constexpr std::uint8_t kAttrVolumeLabel = 0x08;
-constexpr std::uint8_t kAttrDirectory = 0x10;
-constexpr std::uint8_t kAttrLongName = 0x0F;
-}  // namespace fat_entry
-using EntryView = std::span<const std::uint8_t, fat_entry::kSize>;
 
 // The strict test serves the label lookup and the directory-sector classifier; the lenient one the
 // directory parser.

@@ -6,7 +6,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "carving/file_type_catalogue.h"
+#include "model/file_type_catalogue.h"
 #include "common/database.h"
 
 namespace korvex {

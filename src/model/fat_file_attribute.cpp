@@ -1,8 +1,8 @@
 #include "model/fat_file_attribute.h"
 
 #include "common/byte_reader.h"
-#include "fat/fat_volume.h"
 #include "model/byte_stream.h"
+#include "model/fat_directory_entry.h"
 
 namespace korvex {
 

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "common/database.h"
 #include "common/text.h"
 #include "platform/drive_table.h"
 #include "storage/volume_list.h"
@@ -96,7 +95,7 @@ std::string DriveText(const DeviceInfo& info) {
 }
 
 int ListDrives(std::vector<DriveOpenFailure>* failures) {
-  CDataBase& db = CDataBase::Instance();
+  ListedDrives& db = ListedDrives::Instance();
   // The volumes read through the drives; they go with them.
   db.volumeList.clear();
   db.driveList.clear();
@@ -166,7 +165,7 @@ void GetDriveIdentity(CDevice& drive, DriveIdentity& identity) {
 }
 
 CDevice* FindDrive(int driveNumber) {
-  for (const auto& drive : CDataBase::Instance().driveList) {
+  for (const auto& drive : ListedDrives::Instance().driveList) {
     if (drive->GetDriveNumber() == driveNumber)
       return drive.get();
   }
@@ -193,7 +192,7 @@ ListedVolume* FindSavedVolume(const ByteSource& source, const VolumeEntry& saved
     if (!source(&identity, sizeof identity))
       return nullptr;
   }
-  for (ListedVolume& volume : CDataBase::Instance().volumeList) {
+  for (ListedVolume& volume : ListedDrives::Instance().volumeList) {
     const VolumeEntry& current = volume.entry;
     if (current.fsType != saved.fsType || current.reserved != saved.reserved ||
         current.driveLetter != saved.driveLetter || ExtentCount(current) != extents ||

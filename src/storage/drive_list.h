@@ -67,7 +67,7 @@ struct DriveOpenFailure {
   int error;
 };
 
-// Empties the drive list of CDataBase and appends every drive of numbers 0..31 that opens (the drive
+// Empties the drive list (ListedDrives) and appends every drive of numbers 0..31 that opens (the drive
 // table decides what a number is; numbers above 19 never open) with its size queried. Numbers that
 // the table holds but that did not open are reported in `failures` when it is given. Returns the
 // number of drives listed.

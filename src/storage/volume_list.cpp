@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/database.h"
 #include "storage/drive_list.h"
 
 namespace korvex {
@@ -29,8 +28,19 @@ VolumeEntry MakeVolumeEntry(const PartitionRecord& record, const DeviceInfo& inf
   return entry;
 }
 
+ListedDrives& ListedDrives::Instance() {
+  static ListedDrives instance;
+  return instance;
+}
+
+ListedDrives::~ListedDrives() {
+  // The volumes' devices read through the drives: release them before the drives.
+  volumeList.clear();
+  driveList.clear();
+}
+
 void ListAllVolumes(const std::vector<VolumeAnalyserFactory>& analysers) {
-  CDataBase& db = CDataBase::Instance();
+  ListedDrives& db = ListedDrives::Instance();
   db.volumeList.clear();
   for (const auto& drive : db.driveList) {
     std::vector<PartitionRecord> records;
@@ -55,7 +65,7 @@ void ListAllVolumes(const std::vector<VolumeAnalyserFactory>& analysers) {
 
 std::vector<const ListedVolume*> VolumesOfDrive(int driveNumber) {
   std::vector<const ListedVolume*> volumes;
-  for (const ListedVolume& volume : CDataBase::Instance().volumeList) {
+  for (const ListedVolume& volume : ListedDrives::Instance().volumeList) {
     if (volume.entry.extents[0].drive == static_cast<std::uint32_t>(driveNumber + 1))
       volumes.push_back(&volume);
   }

@@ -25,11 +25,24 @@ struct ListedVolume {
   std::string mountPoint;
 };
 
+// The drives that could be opened, in ascending drive number (ListDrives), and the volumes on them
+// (ListAllVolumes). Both are rebuilt by one listing thread while every other thread waits for it to
+// finish (joins it, or waits on its done flag with acquire ordering), so they need no lock; nothing
+// reads them during a listing. The volumes' devices refer to the drives: list volumes after drives,
+// and drop the volumes first.
+struct ListedDrives {
+  static ListedDrives& Instance();
+  ~ListedDrives();
+
+  std::vector<std::unique_ptr<CDevice>> driveList;
+  std::vector<ListedVolume> volumeList;
+};
+
 // The entry for a record of a drive: type, letter, label and GPT name copied, extent 0 = the record's
 // sectors on the drive, isUsb and the drive text from the drive's description.
 VolumeEntry MakeVolumeEntry(const PartitionRecord& record, const DeviceInfo& info, int driveNumber);
 
-// Empties the volume list of CDataBase and lists the partitions of every drive of the drive list into
+// Empties the volume list and lists the partitions of every drive of the drive list into
 // it, in drive order; the volume analysers are tried in the order given.
 void ListAllVolumes(const std::vector<VolumeAnalyserFactory>& analysers);
 

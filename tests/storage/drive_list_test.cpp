@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/volume_probe.h"
-#include "common/database.h"
 #include "fixtures.h"
 #include "platform/drive_table.h"
 #include "platform/sysfs_drives.h"
@@ -252,7 +251,7 @@ void MakeDriveFile(const fs::path& file, std::size_t sectors, char fill) {
 
 std::vector<int> ListedNumbers() {
   std::vector<int> numbers;
-  for (const auto& drive : CDataBase::Instance().driveList)
+  for (const auto& drive : ListedDrives::Instance().driveList)
     numbers.push_back(drive->GetDriveNumber());
   return numbers;
 }
@@ -271,7 +270,7 @@ TEST(ListDrives, OpenedDrivesInNumberOrder) {
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_EQ(failures[0].driveNumber, 2);
   EXPECT_EQ(failures[0].error, ENOENT);
-  EXPECT_EQ(CDataBase::Instance().driveList[2]->GetSectorCount(), 8u) << "sized when listed";
+  EXPECT_EQ(ListedDrives::Instance().driveList[2]->GetSectorCount(), 8u) << "sized when listed";
 
   // Numbers above 19 never open, however many drives the table holds.
   for (int i = 0; i < 25; ++i)
@@ -415,7 +414,7 @@ TEST(FindSavedVolume, MatchesTypeExtentsAndIdentity) {
   table.AddImage(test::FixturePath("partitions/mbr.img"));
   ASSERT_EQ(ListDrives(), 2);
   ListAllVolumes(VolumeAnalysers());
-  auto& volumes = CDataBase::Instance().volumeList;
+  auto& volumes = ListedDrives::Instance().volumeList;
   ASSERT_EQ(volumes.size(), 6u);
   EXPECT_EQ(std::uint32_t{volumes[0].entry.extents[0].drive}, 1u);
   EXPECT_EQ(std::uint32_t{volumes[1].entry.extents[0].drive}, 2u);

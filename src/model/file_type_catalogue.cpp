@@ -1,5 +1,5 @@
 // The built-in file types of the catalogue, ids 0..84, with their folder descriptions and counters.
-#include "carving/file_type_catalogue.h"
+#include "model/file_type_catalogue.h"
 
 #include <algorithm>
 #include <cstring>

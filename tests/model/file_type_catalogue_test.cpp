@@ -1,7 +1,7 @@
 // The built-in entries of the file-type catalogue and its run-time entries.
 #include <gtest/gtest.h>
 
-#include "carving/file_type_catalogue.h"
+#include "model/file_type_catalogue.h"
 
 namespace korvex {
 namespace {
