@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "model/file_type_catalogue.h"
 #include "common/database.h"
+#include "model/file_type_catalogue.h"
 #include "scan/scan_options.h"
 
 namespace korvex {

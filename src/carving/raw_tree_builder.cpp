@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "model/file_type_catalogue.h"
 #include "model/file_node.h"
+#include "model/file_type_catalogue.h"
 #include "model/raw_file_properties.h"
 #include "scan/scan_options.h"
 #include "scan/search_sink.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "model/file_type_catalogue.h"
 #include "common/database.h"
+#include "model/file_type_catalogue.h"
 
 namespace korvex {
 namespace {
