@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, testing, making fixtures and the benchmarks need.
 # Safe to run again: it installs only what is missing and updates the package lists only then.
+# With --fixtures it also installs the large tools that only the fixture scripts of tests/fixtures use
+# (the fixtures are committed, so building and testing never need them).
 set -euo pipefail
 
 packages=(
@@ -11,6 +13,10 @@ packages=(
   imagemagick libimage-exiftool-perl
   testdisk  # PhotoRec, the peer of bench/compare_photorec.sh
 )
+# Only for remaking fixtures: installed with --fixtures.
+fixture_packages=(
+)
+[ "${1:-}" = "--fixtures" ] && packages+=("${fixture_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,5 +28,7 @@ sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 echo "installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Waits for another apt run rather than failing on its lock.
+apt=(apt-get -o DPkg::Lock::Timeout=1200)
+"${sudo[@]}" "${apt[@]}" update -qq
+"${sudo[@]}" "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"
