@@ -16,4 +16,12 @@ void CDataBase::ResetFoundCounters() {
     counter->store(0, std::memory_order_relaxed);
 }
 
+void CDataBase::ResetProbe() {
+  probeFileCount = 0;
+  probeTried = 0;
+  probePassed = 0;
+  probeStop = 0;
+  rootHasDirectories = 0;
+}
+
 }  // namespace korvex

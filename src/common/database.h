@@ -34,6 +34,19 @@ class CDataBase {
 
   void ResetFoundCounters();
 
+  // How the FAT and NTFS analyses build a tree: 0 probe (a quick check of a lost-partition
+  // candidate), 1 full analysis after a lost-file scan, 2 a partition chosen by the user or a loaded
+  // state. Set by the result building before each build.
+  std::atomic<std::int32_t> analysisMode{2};
+  // What the last probe found; ResetProbe clears them before each probe.
+  std::atomic<std::uint64_t> probeFileCount{0};     // file entries the probe counted
+  std::atomic<std::int32_t> probeTried{0};          // a file's content was checked
+  std::atomic<std::int32_t> probePassed{0};         // and it looked like its type
+  std::atomic<std::int32_t> probeStop{0};           // a passed check ended the probe
+  std::atomic<std::int32_t> rootHasDirectories{0};  // the FAT probe met a directory in the root
+
+  void ResetProbe();
+
  private:
   CDataBase();
   ~CDataBase();
