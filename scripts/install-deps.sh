@@ -15,6 +15,7 @@ packages=(
 )
 # Only for remaking fixtures: installed with --fixtures.
 fixture_packages=(
+  ffmpeg  # the audio and video samples of tests/fixtures/make_media_samples.sh
 )
 [ "${1:-}" = "--fixtures" ] && packages+=("${fixture_packages[@]}")
 

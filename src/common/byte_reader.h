@@ -53,5 +53,8 @@ constexpr std::uint16_t Be16(ByteSpan b, std::uint64_t off) {
 constexpr std::uint32_t Be32(ByteSpan b, std::uint64_t off) {
   return ReadBe<std::uint32_t>(b, off);
 }
+constexpr std::uint64_t Be64(ByteSpan b, std::uint64_t off) {
+  return ReadBe<std::uint64_t>(b, off);
+}
 
 }  // namespace korvex
