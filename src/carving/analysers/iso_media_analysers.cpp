@@ -105,8 +105,14 @@ int FileMP4Analyser::DetermineSize(CRawFileInfo& info, IDevice& device) {
 }
 
 int FileMOVAnalyser::CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) {
+  // Offered every sector: the type at 4 decides first.
+  const std::uint32_t type = std::uint32_t{sector[4]} << 24 | std::uint32_t{sector[5]} << 16 |
+                             std::uint32_t{sector[6]} << 8 | sector[7];
+  if (type != FourCc("ftyp") && type != FourCc("wide") && type != FourCc("mdat") && type != FourCc("moov") &&
+      type != FourCc("pnot"))
+    return 0;
   const ByteSpan bytes(sector, 512);
-  const std::uint32_t size = Be32(bytes, 0), type = Be32(bytes, 4);
+  const std::uint32_t size = Be32(bytes, 0);
   bool mov = false;
   if (type == FourCc("ftyp"))
     mov = IsFtyp(bytes) && Be32(bytes, 8) == FourCc("qt  ");

@@ -38,6 +38,8 @@ class File3GPAnalyser : public IRawFileAnalyser {
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   int DetermineSize(CRawFileInfo& info, IDevice& device) override;
   const char* GetTypeName() const override { return "3GP"; }
+  // The "ftyp" box is at most 512 bytes long: its size's first byte is 0.
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 0; }
 };
 
 // ISO base media files of the ISO and MPEG-4 brands; the audio brand is typed M4A.
@@ -47,6 +49,8 @@ class FileMP4Analyser : public IRawFileAnalyser {
   int CheckSignature(const std::uint8_t* sector, CRawFileInfo& info) override;
   int DetermineSize(CRawFileInfo& info, IDevice& device) override;
   const char* GetTypeName() const override { return "MP4"; }
+  // The "ftyp" box is at most 512 bytes long: its size's first byte is 0.
+  bool MayAcceptFirstByte(std::uint8_t b) const override { return b == 0; }
 };
 
 // QuickTime: "ftyp" of the brand "qt  ", or a file that starts with one of its own atoms.
