@@ -4,6 +4,7 @@
 #include <cstring>
 #include <set>
 
+#include "carving/analysers/media_analysers.h"
 #include "carving/analysers/picture_analysers.h"
 
 namespace korvex {
@@ -125,6 +126,19 @@ const std::vector<AnalyserClass>& BuiltInAnalyserClasses() {
       {"FilePSPAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FilePSPAnalyser); }},
       {"FileTIFAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileTIFAnalyser); }},
       {"FileWMFAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileWMFAnalyser); }},
+      // Audio and video.
+      {"File3GPAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new File3GPAnalyser); }},
+      {"FileASFAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileASFAnalyser); }},
+      {"FileAUAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileAUAnalyser); }},
+      {"FileFLVAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileFLVAnalyser); }},
+      {"FileMIDAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileMIDAnalyser); }},
+      {"FileMOVAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileMOVAnalyser); }},
+      {"FileMP3Analyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileMP3Analyser); }},
+      {"FileMP4Analyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileMP4Analyser); }},
+      {"FileOGGAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileOGGAnalyser); }},
+      {"FileRIFFAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileRIFFAnalyser); }},
+      {"FileSWFAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileSWFAnalyser); }},
+      {"FileWMVAnalyser", [] { return std::unique_ptr<IRawFileAnalyser>(new FileWMVAnalyser); }},
   };
   return classes;
 }

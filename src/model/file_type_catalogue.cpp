@@ -112,6 +112,12 @@ constexpr BuiltIn kBuiltIn[] = {
 };
 static_assert(std::size(kBuiltIn) == FileTypeCatalogue::kLastBuiltInId + 1);
 
+// Types added after the original table, numbered on from it so that stored recovery states keep the
+// meaning of every id; analysers refine their finds to them.
+constexpr BuiltIn kAdded[] = {
+    {85, "M4A", "M4A (MPEG-4 Audio)", kVid},
+};
+
 // Copies at most size - 1 bytes and terminates; the rest of the field stays zero.
 void CopyField(char* field, std::size_t size, std::string_view text) {
   std::memset(field, 0, size);
@@ -130,12 +136,14 @@ FileTypeCatalogue& FileTypeCatalogue::Instance() {
 }
 
 FileTypeCatalogue::FileTypeCatalogue() : entries_{} {
-  for (const BuiltIn& type : kBuiltIn) {
+  auto fill = [this](const BuiltIn& type) {
     Entry& entry = entries_[type.id];
     CopyField(entry.description, kDescriptionSize, type.description);
     CopyField(entry.extension, kExtensionSize, type.extension);
     entry.counter = type.counter;
-  }
+  };
+  std::for_each(std::begin(kBuiltIn), std::end(kBuiltIn), fill);
+  std::for_each(std::begin(kAdded), std::end(kAdded), fill);
 }
 
 std::string_view FileTypeCatalogue::GetDescription(std::uint32_t id) const {

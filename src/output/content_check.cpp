@@ -30,6 +30,11 @@ bool AnalyserAppliesTo(std::string_view typeName, std::string_view extension) {
   static constexpr std::array<std::string_view, 4> kZip = {"DOCX", "ZIP", "XLSX", "PPTX"};
   static constexpr std::array<std::string_view, 6> kTif = {"ARW", "CR2", "NEF", "RAF", "DNG", "PEF"};
   static constexpr std::array<std::string_view, 3> kAsf = {"WMA", "WMV", "ASF"};
+  // Names that are no extension: the Matroska analyser's, and the AU analyser's (which never matches).
+  static constexpr std::array<std::string_view, 2> kMatroska = {"MKV", "WEBM"};
+  static constexpr std::array<std::string_view, 4> kMp4 = {"MP4", "M4A", "M4V", "M4B"};
+  static constexpr std::array<std::string_view, 4> kRiff = {"RIFF", "WAV", "AVI", "CDR"};
+  static constexpr std::array<std::string_view, 4> kOgg = {"OGG", "OGA", "OGV", "OPUS"};
   if (typeName == "OLE")
     return OneOf(extension, kOle);
   if (typeName == "ZIP")
@@ -38,6 +43,18 @@ bool AnalyserAppliesTo(std::string_view typeName, std::string_view extension) {
     return OneOf(extension, kTif);
   if (typeName == "ASF")
     return OneOf(extension, kAsf);
+  if (typeName == "WMV")
+    return OneOf(extension, kMatroska);
+  if (typeName == "MP4")
+    return OneOf(extension, kMp4);
+  if (typeName == "RIFF")
+    return OneOf(extension, kRiff);
+  if (typeName == "OGG")
+    return OneOf(extension, kOgg);
+  if (typeName == "3GP")
+    return extension == "3GP" || extension == "3G2";
+  if (typeName == "NULL")
+    return extension == "AU";
   return typeName == extension;
 }
 

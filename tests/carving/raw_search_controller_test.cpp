@@ -238,12 +238,15 @@ TEST(RawFileList, KeepsDiscoveryOrderAndOneFindPerStart) {
 namespace korvex {
 namespace {
 
-// Every sector start of every sample and of random data, plus each sample's first sector with its
-// first byte replaced by every value.
+// Every sector start of every picture and media sample and of random data, plus each sample's first sector
+// with its first byte replaced by every value.
 std::vector<std::vector<std::uint8_t>> SectorCorpus() {
   std::vector<std::vector<std::uint8_t>> sectors;
-  for (const auto& entry : std::filesystem::directory_iterator(test::FixturePath("pictures"))) {
-    std::vector<std::uint8_t> bytes = test::ReadFixture("pictures/" + entry.path().filename().string());
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(test::FixturePath(""))) {
+    const std::string folder = entry.path().parent_path().filename().string();
+    if (folder != "pictures" && folder != "media")
+      continue;
+    std::vector<std::uint8_t> bytes = test::ReadFixture(folder + "/" + entry.path().filename().string());
     bytes.resize((bytes.size() + 511) / 512 * 512, 0);
     for (std::size_t off = 0; off < bytes.size(); off += 512)
       sectors.emplace_back(bytes.begin() + off, bytes.begin() + off + 512);

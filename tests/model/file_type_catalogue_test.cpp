@@ -39,7 +39,9 @@ TEST(FileTypeCatalogue, BuiltInEntries) {
   // Every built-in id has an extension; the rest of the table is empty until scripts fill it.
   for (std::uint32_t id = 0; id <= FileTypeCatalogue::kLastBuiltInId; ++id)
     EXPECT_FALSE(catalogue.GetExtension(id).empty()) << id;
-  for (std::uint32_t id : {85u, 999u, 1000u, 1999u, 2000u, 0xFFFFFFFFu}) {
+  EXPECT_EQ(catalogue.GetExtension(85), "M4A") << "the first type added after the built-in table";
+  EXPECT_EQ(catalogue.GetCounter(85), FoundCounter::kVideos);
+  for (std::uint32_t id : {86u, 999u, 1000u, 1999u, 2000u, 0xFFFFFFFFu}) {
     EXPECT_TRUE(catalogue.GetExtension(id).empty()) << id;
     EXPECT_TRUE(catalogue.GetDescription(id).empty()) << id;
   }

@@ -25,7 +25,8 @@ namespace {
 // A carved file of the sample at sector 0 of a device, below a root with geometry 0 / 1.
 struct SampleOnDevice {
   explicit SampleOnDevice(const std::string& sample, const std::string& extension)
-      : bytes(test::ReadFixture("pictures/" + sample)), device(Padded(bytes), 512) {
+      : bytes(test::ReadFixture(sample.find('/') == std::string::npos ? "pictures/" + sample : sample)),
+        device(Padded(bytes), 512) {
     root = new CFileSystemNode;
     root->properties = CRAWFileProperties::MakeFolder("All RAW Files").release();
     root->SetVolumeGeometry(0, 0, 1);
@@ -52,15 +53,26 @@ TEST(ContentCheck, TheAnalyserOfTheExtensionJudgesTheFirstSector) {
     const char* sample;
     const char* extension;
     bool accepted;
-  } cases[] = {
-      {"baseline.jpg", "JPG", true},
-      {"baseline.jpg", "PNG", false},  // the PNG analyser does not take a JPEG
-      {"plain.png", "PNG", true},
-      {"big.dng", "DNG", true},  // raw camera files are judged by the TIFF analyser
-      {"nikon.nef", "NEF", true},
-      {"big.tif", "TIF", false},  // ... which judges no .TIF file
-      {"baseline.jpg", "DOCX", false},
-  };
+  } cases[] =
+      {
+          {"baseline.jpg", "JPG", true},
+          {"baseline.jpg", "PNG", false},  // the PNG analyser does not take a JPEG
+          {"plain.png", "PNG", true},
+          {"big.dng", "DNG", true},  // raw camera files are judged by the TIFF analyser
+          {"nikon.nef", "NEF", true},
+          {"big.tif", "TIF", false},  // ... which judges no .TIF file
+          {"baseline.jpg", "DOCX", false},
+          {"media/clip.mkv", "MKV", true},  // the Matroska analyser's name is "WMV"
+          {"media/clip.webm", "WEBM", true},
+          {"media/clip.wmv", "WMV", true},  // ... and WMV files are the ASF analyser's
+          {"media/clip.mkv", "WMV", false},
+          {"media/sound.m4a", "M4A", true},
+          {"media/plain.wav", "WAV", true},
+          {"media/clip.avi", "AVI", true},
+          {"media/opus.opus", "OPUS", true},
+          {"media/clip.3g2", "3G2", true},
+          {"media/clip.mov", "MP4", false},
+      };
   for (const Case& c : cases) {
     SampleOnDevice s(c.sample, c.extension);
     EXPECT_EQ(VerifyFileContent(s.device, s.file, c.extension) != 0, c.accepted)
