@@ -47,7 +47,20 @@ std::optional<ScanTarget> ChooseTarget(const DriveTargets& targets, std::optiona
   return target;
 }
 
-CLostFileScan::CLostFileScan() {
+std::vector<std::unique_ptr<IFileSystemSearchController>> MakeFileSystemControllers(
+    std::uint32_t /*bytesPerSector*/, RawFileList& /*finds*/) {
+  std::vector<std::unique_ptr<IFileSystemSearchController>> controllers;
+  // FAT first, then NTFS: each is pushed here when its analysis is built.
+  return controllers;
+}
+
+CLostFileScan::CLostFileScan(std::uint32_t bytesPerSector, bool fileSystems) {
+  if (fileSystems)
+    fileSystems_ = MakeFileSystemControllers(bytesPerSector, finds_);
+  for (auto& c : fileSystems_) {
+    c->SetRawFileList(&finds_);
+    machine_.AddController(c.get());
+  }
   raw_.SetRawFileList(&finds_);
   machine_.AddController(&raw_);
   machine_.SetRawFileList(&finds_);
@@ -57,9 +70,9 @@ CLostFileScan::CLostFileScan() {
 
 CLostFileScan::~CLostFileScan() = default;
 
-bool CLostFileScan::Run(const ScanTarget& target, iSearch& sink, IMessagePump* pump) {
+bool CLostFileScan::Run(const ScanTarget& target, iSearch& sink, IMessagePump* pump, std::int32_t scanMode) {
   CDataBase& db = CDataBase::Instance();
-  db.scanMode = 0;
+  db.scanMode = scanMode;
   db.resumeBlock = 0;
   db.scanInterrupted = 0;
   db.unreadableSectors = 0;

@@ -41,14 +41,22 @@ DriveTargets TargetsOfDrive(CDevice& drive);
 std::optional<ScanTarget> ChooseTarget(const DriveTargets& targets, std::optional<std::size_t> volume,
                                        std::optional<std::size_t> gap);
 
+// The file-system controllers of a scan, in the order the blocks are shown to them: FAT, then NTFS.
+// The RAW controller comes after them and is CLostFileScan's own. A controller's analysis finds the
+// carved files through `finds` and checks contents through the output layer.
+std::vector<std::unique_ptr<IFileSystemSearchController>> MakeFileSystemControllers(
+    std::uint32_t bytesPerSector, RawFileList& finds);
+
 class CLostFileScan {
  public:
-  CLostFileScan();
+  // With `fileSystems` false only the RAW controller takes part (the carved files alone).
+  explicit CLostFileScan(std::uint32_t bytesPerSector = 512, bool fileSystems = true);
   ~CLostFileScan();
 
   // A fresh scan of `target` with progress to `sink`, waiting through `pump` (blocking when null).
   // False when the scan could not be started.
-  bool Run(const ScanTarget& target, iSearch& sink, IMessagePump* pump = nullptr);
+  // `scanMode` 0 lost files, 1 lost partitions.
+  bool Run(const ScanTarget& target, iSearch& sink, IMessagePump* pump = nullptr, std::int32_t scanMode = 0);
   // The tree of the carved files under a synthetic root (owned by the caller; release it with
   // ReleaseTree).
   CFileSystemNode* BuildRawTree(iSearch* sink);
@@ -58,6 +66,7 @@ class CLostFileScan {
 
  private:
   CSearchMachine machine_;
+  std::vector<std::unique_ptr<IFileSystemSearchController>> fileSystems_;
   CRAWSearchController raw_;
   RawFileList finds_;
 };
